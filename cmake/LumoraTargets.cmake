@@ -1,0 +1,29 @@
+# Compile options shared by every target of the project.
+add_library(lumora_options INTERFACE)
+target_compile_options(lumora_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
+if(LUMORA_WERROR)
+  target_compile_options(lumora_options INTERFACE -Werror)
+endif()
+if(LUMORA_SANITIZE)
+  target_compile_options(lumora_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                                  -fno-sanitize-recover=undefined)
+  target_link_options(lumora_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# lumora_module(NAME SOURCES ... [DEPS ...]) builds a static library of one module. With LUMORA_FUZZ on,
+# a second copy NAME_fuzz is built with coverage instrumentation and the sanitizers, for the fuzz harnesses.
+function(lumora_module name)
+  cmake_parse_arguments(M "" "" "SOURCES;DEPS;FUZZ_DEPS" ${ARGN})
+  add_library(${name} STATIC ${M_SOURCES})
+  # Prefixed file names keep our libraries apart from system ones (our jpeg module is not libjpeg.a).
+  set_target_properties(${name} PROPERTIES OUTPUT_NAME lumora_${name})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${M_DEPS} PRIVATE lumora_options)
+  if(LUMORA_FUZZ)
+    add_library(${name}_fuzz STATIC ${M_SOURCES})
+    set_target_properties(${name}_fuzz PROPERTIES OUTPUT_NAME lumora_${name}_fuzz)
+    target_include_directories(${name}_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_compile_options(${name}_fuzz PRIVATE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_link_libraries(${name}_fuzz PUBLIC ${M_FUZZ_DEPS})
+  endif()
+endfunction()

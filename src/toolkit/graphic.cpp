@@ -1,0 +1,35 @@
+#include "toolkit/graphic.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "toolkit/exceptions.h"
+
+namespace lumora {
+
+void TGraphic::LoadFromFile(const std::string& fileName) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) {
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+  }
+  LoadFromStream(in);
+}
+
+void TGraphic::SaveToFile(const std::string& fileName) {
+  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(errno));
+  }
+  SaveToStream(out);
+  out.flush();
+  if (!out) throw EWriteError("Stream write error: \"" + fileName + "\"");
+}
+
+void TGraphic::Assign(const TGraphic& source) { source.AssignTo(*this); }
+
+void TGraphic::AssignTo(TGraphic& dest) const {
+  throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " + dest.ClassName());
+}
+
+}  // namespace lumora
