@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+class QWidget;
+
+namespace lumora {
+
+inline constexpr const char* kApplicationTitle = "Lumora v3.1";
+inline constexpr int kClientWidth = 608;
+inline constexpr int kClientHeight = 565;
+inline const QColor kSkyBlue(166, 202, 240);
+inline const QColor kSilver(192, 192, 192);
+
+// The window font: a CJK-capable sans of the same pixel height (11) as the classic 8-point dialog font,
+// so that the Chinese captions fit the controls they were laid out for.
+QFont WindowFont();
+
+// The window's own palette: sky blue behind everything, and disabled captions in a grey that stays
+// readable on both the sky blue and the silver groups.
+void ApplyWindowPalette(QWidget* window);
+
+// Fills the control's background with a solid colour.
+void PaintBackground(QWidget* control, const QColor& colour);
+
+}  // namespace lumora

@@ -1,0 +1,436 @@
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QTimer>
+
+#include "app/appearance.h"
+#include "app/resources.h"
+#include "app/list_store.h"
+#include "platform/hot_keys.h"
+#include "platform/screen_saver_guard.h"
+#include "toolkit/exceptions.h"
+#include "toolkit/files.h"
+#include "toolkit/messages.h"
+#include "toolkit/registry.h"
+#include "tray/tray_icon.h"
+
+namespace lumora {
+
+namespace {
+
+template <class Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
+  control->setObjectName(QString::fromLatin1(name));
+  control->setGeometry(left, top, width, height);
+  return control;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
+                        int height, int tag = 0) {
+  auto* button = Place(new QPushButton(QString::fromUtf8(caption), parent), name, left, top, width, height);
+  button->setCursor(Qt::PointingHandCursor);
+  button->setAutoDefault(false);
+  SetTag(button, tag);
+  return button;
+}
+
+// Labels size themselves to their caption, as the window's labels always have.
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, int left, int top) {
+  auto* label = new QLabel(QString::fromUtf8(caption), parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->adjustSize();
+  label->move(left, top);
+  return label;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
+                     int height, const QColor& colour) {
+  auto* group = Place(new QGroupBox(QString::fromUtf8(caption), parent), name, left, top, width, height);
+  PaintBackground(group, colour);
+  return group;
+}
+
+template <class Check>
+Check* MakeCheck(QWidget* parent, const char* name, const char* caption, int left, int top, int width,
+                 int height, int tag = 0) {
+  auto* check = Place(new Check(QString::fromUtf8(caption), parent), name, left, top, width, height);
+  SetTag(check, tag);
+  return check;
+}
+
+QLabel* MakeImage(QWidget* parent, const char* name, const QString& picture, int left, int top, int width,
+                  int height) {
+  auto* image = Place(new QLabel(parent), name, left, top, width, height);
+  image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  if (!picture.isEmpty()) image->setPixmap(QPixmap(picture));
+  return image;
+}
+
+void Exclusive(QObject* owner, std::initializer_list<QRadioButton*> buttons) {
+  auto* group = new QButtonGroup(owner);
+  group->setExclusive(true);
+  for (QRadioButton* button : buttons) group->addButton(button);
+}
+
+QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title, const QStringList& filters) {
+  auto* dialog = new QFileDialog(owner);
+  dialog->setObjectName(QString::fromLatin1(name));
+  if (title != nullptr) dialog->setWindowTitle(QString::fromUtf8(title));
+  dialog->setNameFilters(filters);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setSizeGripEnabled(true);
+  return dialog;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+  InitResources();
+  // 1. The window with all its controls and components; the tray icon shows at once.
+  BuildLayout();
+  BuildComponents();
+  WireHandlers();
+  // 2. and 3. The fixed files live in the directory the program was started in.
+  NoticeAccepted = false;
+  DragX = 0;
+  DragY = 0;
+  AppDir = GetCurrentDir();
+  BmpFile = AppDir + kPathDelimiter + "zodeveda.bmp";
+  JpgFile = AppDir + kPathDelimiter + "zodeveda.jpg";
+  // 4. to 6. What the user's settings and the last run left behind.
+  ReadDisplayStyle();
+  ReadFirstRunMark();
+  if (FirstRunMark.empty()) {
+    FirstRunFill();
+  } else {
+    ReadAutoSavedList();
+  }
+  // 7. Longer paths can be scrolled into view up to 400 pixels.
+  ListBox1->SetHorizontalExtent(400);
+
+  screenSaverGuard_ = platform::CreateScreenSaverGuard([this] { return WMSysCommand(kScScreenSave); });
+  hotKeys_ = platform::CreateGlobalHotKeys();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildLayout() {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromUtf8(kApplicationTitle));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(WindowFont());
+  setWindowIcon(QIcon(QStringLiteral(":/lumora/icon32.png")));
+  ApplyWindowPalette(this);
+
+  // The wallpaper list group.
+  GroupBox5 = MakeGroup(this, "GroupBox5", "墙纸列表", 0, 0, 609, 313, kSkyBlue);
+  ListBox1 = Place(new TListBox(GroupBox5), "ListBox1", 8, 16, 313, 161);
+  PaintBackground(ListBox1->viewport(), Qt::white);
+  ListBox1->SetItemHeight(13);
+  Button2 = MakeButton(GroupBox5, "Button2", "添加", 8, 184, 75, 25, 1);
+  Button3 = MakeButton(GroupBox5, "Button3", "编辑", 88, 184, 75, 25, 1);
+  Button10 = MakeButton(GroupBox5, "Button10", "上移", 168, 184, 75, 25, 1);
+  Button11 = MakeButton(GroupBox5, "Button11", "下移", 248, 184, 75, 25, 1);
+  Button5 = MakeButton(GroupBox5, "Button5", "打开", 8, 216, 75, 25, 1);
+  Button6 = MakeButton(GroupBox5, "Button6", "保存", 88, 216, 75, 25);
+  Button4 = MakeButton(GroupBox5, "Button4", "删除", 168, 216, 75, 25, 1);
+  Button7 = MakeButton(GroupBox5, "Button7", "清空", 248, 216, 75, 25, 1);
+  Button12 = MakeButton(GroupBox5, "Button12", "设为墙纸", 8, 250, 73, 25, 1);
+  RadioGroup2 = MakeGroup(GroupBox5, "RadioGroup2", "更换方式", 88, 248, 233, 57, kSkyBlue);
+  RadioButton4 = MakeCheck<QRadioButton>(GroupBox5, "RadioButton4", "自动更换墙纸", 96, 272, 113, 17, 1);
+  RadioButton5 = MakeCheck<QRadioButton>(GroupBox5, "RadioButton5", "热键更换墙纸", 208, 272, 105, 17, 1);
+  // Qt's automatic exclusivity would also reach the window's own radio buttons: group them explicitly.
+  Exclusive(this, {RadioButton4, RadioButton5});
+  RadioButton4->setChecked(true);
+  CheckBox4 = MakeCheck<QCheckBox>(GroupBox5, "CheckBox4", "禁用屏保", 8, 285, 81, 17);
+  CheckBox4->setChecked(true);
+  ScrollBox1 = Place(new QScrollArea(GroupBox5), "ScrollBox1", 328, 16, 273, 289);
+  ScrollBox1->setWidgetResizable(false);
+  Image2 = new QLabel;
+  Image2->setObjectName(QStringLiteral("Image2"));
+  Image2->setGeometry(0, 0, 257, 281);
+  Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ScrollBox1->setWidget(Image2);
+
+  // The display style: a frame with three exclusive buttons that belong to the window itself.
+  RadioGroup1 = MakeGroup(this, "RadioGroup1", "墙纸显示方式", 0, 312, 89, 121, kSkyBlue);
+  RadioButton1 = MakeCheck<QRadioButton>(this, "RadioButton1", "居中", 16, 336, 57, 17);
+  RadioButton2 = MakeCheck<QRadioButton>(this, "RadioButton2", "拉伸", 16, 368, 57, 17);
+  RadioButton3 = MakeCheck<QRadioButton>(this, "RadioButton3", "平铺", 16, 400, 57, 17);
+  for (QRadioButton* button : {RadioButton1, RadioButton2, RadioButton3}) PaintBackground(button, kSkyBlue);
+  Exclusive(this, {RadioButton1, RadioButton2, RadioButton3});
+  RadioButton1->setChecked(true);
+
+  // Timed rotation.
+  GroupBox1 = MakeGroup(this, "GroupBox1", "自动更换墙纸", 89, 312, 185, 121, kSkyBlue);
+  Label1 = MakeLabel(GroupBox1, "Label1", "设置更换的时间间隔:", 8, 22);
+  Edit2 = Place(new QLineEdit(QStringLiteral("60"), GroupBox1), "Edit2", 8, 48, 57, 21);
+  Label2 = MakeLabel(GroupBox1, "Label2", "秒", 72, 50);
+  Button8 = MakeButton(GroupBox1, "Button8", "确定", 96, 48, 75, 25);
+  Button9 = MakeButton(GroupBox1, "Button9", "开始", 8, 88, 75, 25);
+  Button15 = MakeButton(GroupBox1, "Button15", "停止", 96, 88, 75, 25);
+  Button9->setEnabled(false);
+  Button15->setEnabled(false);
+
+  // Hot-key rotation: the whole group starts disabled.
+  GroupBox2 = MakeGroup(this, "GroupBox2", "热键更换墙纸", 272, 312, 217, 121, kSilver);
+  Label4 = MakeLabel(GroupBox2, "Label4", "设置更换的热键:", 8, 30);
+  CheckBox1 = MakeCheck<QCheckBox>(GroupBox2, "CheckBox1", "Ctrl +", 8, 56, 49, 17);
+  CheckBox2 = MakeCheck<QCheckBox>(GroupBox2, "CheckBox2", "Alt +", 56, 56, 49, 17);
+  CheckBox3 = MakeCheck<QCheckBox>(GroupBox2, "CheckBox3", "Shift +", 104, 56, 49, 17);
+  CheckBox1->setChecked(true);
+  ComboBox1 = Place(new QComboBox(GroupBox2), "ComboBox1", 160, 56, 49, 21);
+  for (char letter = 'A'; letter <= 'Z'; ++letter) ComboBox1->addItem(QString(QChar::fromLatin1(letter)));
+  ComboBox1->setCurrentIndex(16);
+  Button16 = MakeButton(GroupBox2, "Button16", "启用", 24, 88, 75, 25);
+  Button17 = MakeButton(GroupBox2, "Button17", "停用", 120, 88, 75, 25);
+  Button16->setEnabled(false);
+  Button17->setEnabled(false);
+  GroupBox2->setEnabled(false);
+
+  // The rotation order.
+  GroupBox3 = MakeGroup(this, "GroupBox3", "设置墙纸更换顺序", 488, 312, 122, 121, kSkyBlue);
+  Label3 = MakeLabel(GroupBox3, "Label3", "请选择顺序:", 16, 40);
+  ComboBox2 = Place(new QComboBox(GroupBox3), "ComboBox2", 16, 68, 89, 21);
+  ComboBox2->addItems({QString::fromUtf8("从上到下"), QString::fromUtf8("从下到上"), QString::fromUtf8("随机")});
+  ComboBox2->setCurrentIndex(0);
+  SetTag(ComboBox2, 1);
+
+  // The bottom row: pictures, with the buttons lying over the right-hand one.
+  Image3 = MakeImage(this, "Image3", QStringLiteral(":/lumora/decor_left.jpg"), 0, 432, 225, 137);
+  Image1 = MakeImage(this, "Image1", QStringLiteral(":/lumora/logo.jpg"), 224, 432, 161, 137);
+  Image4 = MakeImage(this, "Image4", QStringLiteral(":/lumora/decor_right.jpg"), 384, 432, 225, 137);
+  Button1 = MakeButton(this, "Button1", "最小化到托盘", 448, 448, 105, 25);
+  Button13 = MakeButton(this, "Button13", "访问软件主页", 400, 488, 105, 25);
+  Button14 = MakeButton(this, "Button14", "使用说明", 522, 488, 75, 25);
+  Button18 = MakeButton(this, "Button18", "访问Tavrin", 400, 528, 105, 25);
+  // Tagged like the locked controls, but it lies outside their groups and is never locked.
+  BitBtn3 = MakeButton(this, "BitBtn3", "退出", 522, 528, 75, 25, 1);
+}
+
+void TForm1::BuildComponents() {
+  OpenPictureDialog1 = MakeFileDialog(
+      this, "OpenPictureDialog1", nullptr,
+      {QStringLiteral("JPEG Image File (*.jpg)"), QStringLiteral("Bitmaps (*.bmp)")});
+  OpenPictureDialog1->setFileMode(QFileDialog::ExistingFiles);
+
+  SaveDialog1 = MakeFileDialog(this, "SaveDialog1", "将当前墙纸列表保存为Lumora墙纸列表文件",
+                               {QString::fromUtf8("Lumora墙纸列表文件(*.orl)")});
+  SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog1->selectFile(QStringLiteral("dudideze.orl"));
+
+  OpenDialog1 = MakeFileDialog(this, "OpenDialog1", "打开已有的Lumora墙纸列表文件",
+                               {QString::fromUtf8("Lumora墙纸列表文件(*.orl)")});
+  OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+
+  auto makeTimer = [this](const char* name, int interval, bool enabled) {
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(interval);
+    if (enabled) timer->start();
+    return timer;
+  };
+  Timer1 = makeTimer("Timer1", 1000, false);
+  Timer2 = makeTimer("Timer2", 5000, true);
+  Timer3 = makeTimer("Timer3", 1000, true);
+  Timer4 = makeTimer("Timer4", 5000, false);
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  N1 = PopupMenu1->addAction(QString::fromUtf8("显示主窗口"));
+  N2 = PopupMenu1->addAction(QString::fromUtf8("访问软件主页"));
+  N3 = PopupMenu1->addAction(QString::fromUtf8("退出"));
+  N1->setObjectName(QStringLiteral("N1"));
+  N2->setObjectName(QStringLiteral("N2"));
+  N3->setObjectName(QStringLiteral("N3"));
+
+  TrayIcon1 = new TTrayIcon(this, this);
+  TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
+  TrayIcon1->SetIcon(QIcon(QStringLiteral(":/lumora/icon16.png")));
+  TrayIcon1->SetHint(QString::fromUtf8(kApplicationTitle));
+  TrayIcon1->SetPopupMenu(PopupMenu1);
+  TrayIcon1->SetVisible(true);
+}
+
+void TForm1::WireHandlers() {
+  auto wire = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+  };
+  wire(ListBox1, &QListWidget::itemClicked, &TForm1::ListBox1Click);
+  const std::pair<QPushButton*, void (TForm1::*)()> buttons[] = {
+      {Button1, &TForm1::Button1Click},   {Button2, &TForm1::Button2Click},   {Button3, &TForm1::Button3Click},
+      {Button4, &TForm1::Button4Click},   {Button5, &TForm1::Button5Click},   {Button6, &TForm1::Button6Click},
+      {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},   {Button9, &TForm1::Button9Click},
+      {Button10, &TForm1::Button10Click}, {Button11, &TForm1::Button11Click}, {Button12, &TForm1::Button12Click},
+      {Button13, &TForm1::Button13Click}, {Button14, &TForm1::Button14Click}, {Button15, &TForm1::Button15Click},
+      {Button16, &TForm1::Button16Click}, {Button17, &TForm1::Button17Click}, {Button18, &TForm1::Button18Click},
+      {BitBtn3, &TForm1::BitBtn3Click}};
+  for (const auto& [button, handler] : buttons) wire(button, &QPushButton::clicked, handler);
+  const std::pair<QRadioButton*, void (TForm1::*)()> radios[] = {{RadioButton1, &TForm1::RadioButton1Click},
+                                                                 {RadioButton2, &TForm1::RadioButton2Click},
+                                                                 {RadioButton3, &TForm1::RadioButton3Click},
+                                                                 {RadioButton4, &TForm1::RadioButton4Click},
+                                                                 {RadioButton5, &TForm1::RadioButton5Click}};
+  for (const auto& [radio, handler] : radios) wire(radio, &QRadioButton::clicked, handler);
+  wire(N1, &QAction::triggered, &TForm1::N1Click);
+  wire(N2, &QAction::triggered, &TForm1::N2Click);
+  wire(N3, &QAction::triggered, &TForm1::N3Click);
+  wire(Timer1, &QTimer::timeout, &TForm1::Timer1Timer);
+  wire(Timer2, &QTimer::timeout, &TForm1::Timer2Timer);
+  wire(Timer3, &QTimer::timeout, &TForm1::Timer3Timer);
+  wire(Timer4, &QTimer::timeout, &TForm1::Timer4Timer);
+}
+
+void TForm1::SetLockedControlsEnabled(bool enabled) {
+  for (QWidget* group : {static_cast<QWidget*>(GroupBox5), static_cast<QWidget*>(GroupBox3)}) {
+    for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (Tag(child) == 1) child->setEnabled(enabled);
+    }
+  }
+}
+
+void TForm1::ReadDisplayStyle() {
+  TRegistry registry;
+  registry.RootKey = HKEY_CURRENT_USER;
+  registry.OpenKey("\\Control Panel\\desktop", false);
+  const std::string tile = registry.ReadString("TileWallPaper");
+  const std::string style = registry.ReadString("WallpaperStyle");
+  if (tile == "0" && style == "0") {
+    Exclusive(this, {RadioButton1, RadioButton2, RadioButton3});
+  RadioButton1->setChecked(true);
+  } else if (tile == "1" && style == "0") {
+    RadioButton3->setChecked(true);
+  } else if (tile == "0" && style == "2") {
+    RadioButton2->setChecked(true);
+  }
+  registry.CloseKey();
+}
+
+void TForm1::ReadFirstRunMark() {
+  TRegistry registry;
+  registry.RootKey = HKEY_LOCAL_MACHINE;
+  registry.OpenKey("\\SOFTWARE\\VezeVuru\\ZodeVeda", true);
+  FirstRunMark = registry.ReadString("sn");
+  if (FirstRunMark.empty()) registry.WriteString("sn", "o");
+  registry.CloseKey();
+}
+
+void TForm1::FirstRunFill() { ListBox1->clear(); }
+
+void TForm1::ReadAutoSavedList() {
+  const std::string path = AppDir + kPathDelimiter + kAutoSavedList;
+  if (!FileExists(path)) return;
+  const QStringList entries = ReadListFile(path);
+  ListBox1->clear();
+  ListBox1->addItems(entries);
+}
+
+void TForm1::WriteAutoSavedList() {
+  QStringList entries;
+  for (int i = 0; i < ListBox1->count(); ++i) entries << ListBox1->item(i)->text();
+  // A list that cannot be written is not reported; the previous file then stays as it was.
+  try {
+    WriteListFile(AppDir + kPathDelimiter + kAutoSavedList, entries);
+  } catch (const Exception&) {
+  }
+}
+
+void TForm1::FormCreate() {}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  bool canClose = true;
+  RunHandler([&] { FormCloseQuery(canClose); });
+  if (!canClose) {
+    event->ignore();
+    return;
+  }
+  RunHandler([this] { FormClose(); });
+  event->accept();
+  emit Closed();
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+  if (ExitAllowed) return;
+  canClose = false;
+  TrayIcon1->Minimize();
+}
+
+void TForm1::FormClose() {
+  if (ListBox1->count() >= 1) WriteAutoSavedList();
+  hotKeys_->Unregister(kHotKeyId);
+  Timer1->stop();
+  Timer2->stop();
+}
+
+void TForm1::BitBtn3Click() {
+  ExitAllowed = true;
+  close();
+}
+
+void TForm1::N3Click() { BitBtn3Click(); }
+
+void TForm1::Timer3Timer() {
+  if (!NoticeAccepted) return;
+  ExitAllowed = true;
+  close();
+}
+
+void TForm1::Button1Click() { TrayIcon1->Minimize(); }
+
+void TForm1::N1Click() { TrayIcon1->Restore(); }
+
+bool TForm1::WMSysCommand(unsigned command) {
+  if (!CheckBox4->isChecked() || command != kScScreenSave) return false;
+  // The box is shown once the system's notification has been answered, so the refusal takes effect at once.
+  QMetaObject::invokeMethod(
+      this, [this] { RunHandler([this] { ShowScreenSaverRefusal(); }); }, Qt::QueuedConnection);
+  return true;
+}
+
+void TForm1::ShowScreenSaverRefusal() {
+  OwnedMessageBox("系统将启动屏幕保护程序,但被阻止", "信息提示");
+}
+
+void TForm1::ListBox1Click() {}
+void TForm1::Button2Click() {}
+void TForm1::Button3Click() {}
+void TForm1::Button4Click() {}
+void TForm1::Button5Click() {}
+void TForm1::Button6Click() {}
+void TForm1::Button7Click() {}
+void TForm1::Button10Click() {}
+void TForm1::Button11Click() {}
+void TForm1::Button12Click() {}
+void TForm1::RadioButton1Click() {}
+void TForm1::RadioButton2Click() {}
+void TForm1::RadioButton3Click() {}
+void TForm1::RadioButton4Click() {}
+void TForm1::RadioButton5Click() {}
+void TForm1::Button8Click() {}
+void TForm1::Button9Click() {}
+void TForm1::Button15Click() {}
+void TForm1::Button16Click() {}
+void TForm1::Button17Click() {}
+void TForm1::Button13Click() {}
+void TForm1::N2Click() {}
+void TForm1::Button18Click() {}
+void TForm1::Button14Click() {}
+void TForm1::Timer1Timer() {}
+void TForm1::Timer2Timer() {}
+void TForm1::Timer4Timer() {}
+
+}  // namespace lumora

@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/controls.h"
+
+
+namespace lumora {
+
+class TTrayIcon;
+namespace platform {
+class GlobalHotKeys;
+class ScreenSaverGuard;
+}  // namespace platform
+
+// The program's only working window: the wallpaper list, the rotation controls and the shared state.
+class TForm1 : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kHotKeyId = 2000;
+  static constexpr unsigned kScClose = 61536;       // SC_CLOSE
+  static constexpr unsigned kScScreenSave = 61760;  // SC_SCREENSAVE
+
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Enables or disables the controls that a running rotation locks: the Tag-1 children of the list group
+  // and of the order group.
+  void SetLockedControlsEnabled(bool enabled);
+
+  // The system-command handler. Returns true when the command was handled here and must go no further.
+  bool WMSysCommand(unsigned command);
+
+  // Controls, by their layout names.
+  QGroupBox* GroupBox5;
+  TListBox* ListBox1;
+  QPushButton *Button2, *Button3, *Button10, *Button11, *Button5, *Button6, *Button4, *Button7, *Button12;
+  QGroupBox* RadioGroup2;
+  QRadioButton *RadioButton4, *RadioButton5;
+  QCheckBox* CheckBox4;
+  QScrollArea* ScrollBox1;
+  QLabel* Image2;
+  QGroupBox* RadioGroup1;
+  QRadioButton *RadioButton1, *RadioButton2, *RadioButton3;
+  QGroupBox* GroupBox1;
+  QLabel *Label1, *Label2;
+  QLineEdit* Edit2;
+  QPushButton *Button8, *Button9, *Button15;
+  QGroupBox* GroupBox2;
+  QLabel* Label4;
+  QCheckBox *CheckBox1, *CheckBox2, *CheckBox3;
+  QComboBox* ComboBox1;
+  QPushButton *Button16, *Button17;
+  QGroupBox* GroupBox3;
+  QLabel* Label3;
+  QComboBox* ComboBox2;
+  QLabel *Image3, *Image1, *Image4;
+  QPushButton *Button1, *Button13, *Button14, *Button18, *BitBtn3;
+
+  QFileDialog* OpenPictureDialog1;
+  QFileDialog* SaveDialog1;
+  QFileDialog* OpenDialog1;
+  QTimer *Timer1, *Timer2, *Timer3, *Timer4;
+  TTrayIcon* TrayIcon1;
+  QMenu* PopupMenu1;
+  QAction *N1, *N2, *N3;
+
+  // Fields shared with the rest of the program.
+  QThread* VersionThread = nullptr;
+  bool NoticeAccepted = false;
+  std::string AppDir;
+  std::string BmpFile;
+  std::string JpgFile;
+  std::string FirstRunMark;
+  std::string NoticeText;
+  std::int32_t TimerIndex = 0;
+  std::int32_t LastIndex = 0;
+  std::int32_t DragX = 0;
+  std::int32_t DragY = 0;
+  std::int32_t HotKeyIndex = 0;
+  bool ExitAllowed = false;
+
+ public slots:
+  void FormCreate();
+  void FormCloseQuery(bool& canClose);
+  void FormClose();
+  void BitBtn3Click();
+  void N3Click();
+  void Timer3Timer();
+  void Button1Click();
+  void N1Click();
+  // Wired now, filled in by the list, rotation, decoration, link and version-check work.
+  void ListBox1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+  void Button7Click();
+  void Button10Click();
+  void Button11Click();
+  void Button12Click();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void RadioButton3Click();
+  void RadioButton4Click();
+  void RadioButton5Click();
+  void Button8Click();
+  void Button9Click();
+  void Button15Click();
+  void Button16Click();
+  void Button17Click();
+  void Button13Click();
+  void N2Click();
+  void Button18Click();
+  void Button14Click();
+  void Timer1Timer();
+  void Timer2Timer();
+  void Timer4Timer();
+
+ signals:
+  // The window has closed for real: the program ends.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildLayout();
+  void BuildComponents();
+  void WireHandlers();
+  void ReadDisplayStyle();
+  void ReadFirstRunMark();
+  void FirstRunFill();
+  void ReadAutoSavedList();
+  void WriteAutoSavedList();
+  void ShowScreenSaverRefusal();
+
+  std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
+  std::unique_ptr<platform::ScreenSaverGuard> screenSaverGuard_;
+};
+
+}  // namespace lumora

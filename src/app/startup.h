@@ -1,0 +1,11 @@
+#pragma once
+
+namespace lumora {
+
+class TickClock;
+
+// The whole life of the program: single instance, splash, main window, message loop. Returns the process's
+// exit code.
+int RunLumora(int argc, char** argv, TickClock& clock);
+
+}  // namespace lumora

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string>
+
+namespace lumora::platform {
+
+// Whether the window system can be reached. On failure, why holds a one-line reason for the user.
+bool WindowSystemAvailable(std::string& why);
+
+}  // namespace lumora::platform

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lumora {
+
+// The characters that end a directory or drive part of a file name. The program's file names were
+// written for Windows, where '\\' and the drive colon count too; on Linux those are ordinary characters.
+#ifdef _WIN32
+inline constexpr char kPathDelimiter = '\\';
+inline constexpr std::string_view kPathSeparators = "\\/:";
+#else
+inline constexpr char kPathDelimiter = '/';
+inline constexpr std::string_view kPathSeparators = "/";
+#endif
+
+// True for an existing regular file, or a symbolic link that leads to one; false for directories,
+// devices, dangling links and anything that cannot be examined.
+bool FileExists(const std::string& fileName);
+
+// The extension, dot included, taken from the last dot after the last separator: "x.tar.gz" -> ".gz",
+// ".bashrc" -> ".bashrc", "a/b.c/d" -> "". No dot gives empty text.
+std::string ExtractFileExt(const std::string& fileName);
+
+// The part after the last separator, and the part up to and including it.
+std::string ExtractFileName(const std::string& fileName);
+std::string ExtractFilePath(const std::string& fileName);
+
+// Appends kPathDelimiter unless the text already ends with a separator. Empty text stays empty, so a
+// missing directory does not silently become the root.
+std::string IncludeTrailingPathDelimiter(const std::string& path);
+
+// The whole content of a file. Raises EFOpenError when it cannot be opened (missing, a directory, no
+// permission) and EReadError when reading fails part-way.
+std::string ReadFileText(const std::string& fileName);
+
+// Writes contents over the file in place. Raises EFCreateError when it cannot be created or truncated
+// and EWriteError when any part of the contents does not reach it.
+void WriteFileText(const std::string& fileName, std::string_view contents);
+
+// Replaces the file as one step: the contents go to a new file in the same directory, are flushed to
+// disk and then renamed over the old one, so readers (and a crash) see either the old file or the new
+// one, never a mixture. An existing file keeps its permissions; a new one gets newFileMode less the
+// umask. Raises EFCreateError or EWriteError; on failure the old file is untouched and no temporary
+// file remains.
+void WriteFileAtomically(const std::string& fileName, std::string_view contents, unsigned newFileMode = 0666);
+
+// The working directory, whatever its length; empty text if it cannot be determined (for example
+// when it has been deleted).
+std::string GetCurrentDir();
+
+}  // namespace lumora

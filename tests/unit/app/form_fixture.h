@@ -1,0 +1,71 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/main_form.h"
+#include "support/process.h"
+#include "toolkit/messages.h"
+#include "toolkit/registry.h"
+
+namespace lumora::test {
+
+// Each test starts the window in a directory of its own with a registry of its own, as a fresh user
+// would, and records every message the window shows.
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::chdir(dir_.Path().c_str()), 0);
+    SetRegistryStorePath(dir_ / "registry.ini");
+  }
+  void TearDown() override {
+    form_.reset();
+    SetRegistryStorePath("");
+    ASSERT_EQ(::chdir("/"), 0);
+  }
+
+  TForm1& Form() {
+    if (!form_) form_ = std::make_unique<TForm1>();
+    return *form_;
+  }
+  void Rebuild() {
+    form_.reset();
+    form_ = std::make_unique<TForm1>();
+  }
+  static std::string ReadRegistry(TRootKey root, const std::string& key, const std::string& name) {
+    TRegistry registry;
+    registry.RootKey = root;
+    registry.OpenKey(key, false);
+    return registry.ReadString(name);
+  }
+  static void WriteRegistry(TRootKey root, const std::string& key, const std::string& name,
+                            const std::string& value) {
+    TRegistry registry;
+    registry.RootKey = root;
+    registry.OpenKey(key, true);
+    registry.WriteString(name, value);
+  }
+  // Runs the event loop until the condition holds or the time is up.
+  static bool ProcessEventsUntil(const std::function<bool()>& condition, int milliseconds = 3000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+      if (timer.elapsed() > milliseconds) return false;
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+  }
+
+  ScratchDirectory dir_;
+  RecordingMessageSink messages_;
+  ScopedMessageSink scopedSink_{messages_};
+  std::unique_ptr<TForm1> form_;
+};
+
+}  // namespace lumora::test

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "support/xvfb.h"
+
+namespace lumora::test {
+
+// The X server that this test binary's QApplication is connected to.
+const XvfbServer& TestXServer();
+
+}  // namespace lumora::test
