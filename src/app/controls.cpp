@@ -37,6 +37,9 @@ TListBox::TListBox(QWidget* parent) : QListWidget(parent) {
 
 void TListBox::SetHorizontalExtent(int pixels) {
   extent_ = pixels;
+  // A bar that came and went with the range would change the viewport's width and so the range again,
+  // endlessly: once there is an extent, the bar stays.
+  setHorizontalScrollBarPolicy(pixels > 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
   updateGeometries();
 }
 

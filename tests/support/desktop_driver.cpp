@@ -12,14 +12,25 @@ RunResult DesktopDriver::Run(const std::vector<std::string>& argv) const {
   return RunProgram(argv, server_.Options(), std::chrono::seconds(30));
 }
 
-std::vector<unsigned long> DesktopDriver::FindWindows(const std::string& titleRegex) const {
-  const RunResult result = Run({"xdotool", "search", "--onlyvisible", "--name", "^" + titleRegex + "$"});
+namespace {
+
+std::vector<unsigned long> WindowIds(const RunResult& result) {
   std::vector<unsigned long> windows;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {
     if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) windows.push_back(std::stoul(line));
   }
   return windows;
+}
+
+}  // namespace
+
+std::vector<unsigned long> DesktopDriver::FindWindows(const std::string& titleRegex) const {
+  return WindowIds(Run({"xdotool", "search", "--onlyvisible", "--name", "^" + titleRegex + "$"}));
+}
+
+std::vector<unsigned long> DesktopDriver::FindWindowsOfClass(const std::string& windowClass) const {
+  return WindowIds(Run({"xdotool", "search", "--onlyvisible", "--class", "^" + windowClass + "$"}));
 }
 
 std::optional<unsigned long> DesktopDriver::WaitForWindow(const std::string& titleRegex,

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 
 #include "app/controls.h"
@@ -150,6 +151,15 @@ TEST_F(MainFormLayout, InitialSelectionsAndChoices) {
   EXPECT_EQ(form.ListBox1->count(), 0);
   EXPECT_EQ(form.ListBox1->ItemHeight(), 13);
   EXPECT_EQ(form.ListBox1->HorizontalExtent(), 400);
+  // Sideways scrolling reaches exactly 400 pixels, however long or short the entries are.
+  form.show();
+  for (const QString& entry : {QString(300, 'x'), QStringLiteral("/short.jpg")}) {
+    form.ListBox1->clear();
+    form.ListBox1->addItem(entry);
+    QApplication::processEvents();
+    EXPECT_EQ(form.ListBox1->horizontalScrollBar()->maximum() + form.ListBox1->viewport()->width(), 400);
+  }
+  form.ListBox1->clear();
   // The preview image lives inside the scrolling panel.
   EXPECT_EQ(form.ScrollBox1->widget(), form.Image2);
   EXPECT_EQ(form.Image2->geometry(), QRect(0, 0, 257, 281));

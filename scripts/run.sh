@@ -1,0 +1,69 @@
+#!/bin/bash
+# Builds Lumora and starts it in a data directory (out/run) that holds the sample pictures in img/ and
+# 使用说明.txt. Without a display it starts a virtual X server with a notification area, writes a
+# screenshot of the main window and keeps running until interrupted (Ctrl+C).
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+"$repo/scripts/setup-debian.sh"
+
+build="$repo/out/build-run"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_TESTS=OFF -DLUMORA_BENCH=OFF >/dev/null
+cmake --build "$build" --target lumora
+
+run="$repo/out/run"
+mkdir -p "$run/img"
+# The user's own files in the data directory are never overwritten.
+cp -n "$repo/data/img/"* "$run/img/"
+cp -n "$repo/data/使用说明.txt" "$run/"
+
+children=()
+cleanup() {
+  for pid in "${children[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+  # Xvfb picks a free display number and tells it through this pipe.
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  exec {displayfd}<>"$fifo"
+  rm -f "$fifo"
+  Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  children+=($!)
+  read -r -t 15 number <&"$displayfd"
+  export DISPLAY=":$number"
+  trayer --edge top --align right --widthtype pixel --width 120 --heighttype pixel --height 24 \
+    >/dev/null 2>&1 &
+  children+=($!)
+  echo "No display: started a virtual X server on $DISPLAY with a notification area (trayer)."
+  headless=1
+else
+  headless=0
+fi
+
+cd "$run"
+"$build/src/app/lumora" &
+lumora=$!
+children+=($lumora)
+
+if [ "$headless" = 1 ]; then
+  window=""
+  for _ in $(seq 1 100); do
+    window=$(xdotool search --onlyvisible --name '^Lumora v3\.1$' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+  done
+  if [ -n "$window" ]; then
+    sleep 0.5
+    shot="$repo/out/main-window.png"
+    xwd -silent -id "$window" -out "$repo/out/main-window.xwd"
+    /usr/bin/convert "xwd:$repo/out/main-window.xwd" "$shot" && rm -f "$repo/out/main-window.xwd"
+    echo "Lumora is running on $DISPLAY. Screenshot of the main window: $shot"
+  else
+    echo "The main window did not appear; see the messages above." >&2
+  fi
+  echo "Press Ctrl+C to stop."
+fi
+wait "$lumora"

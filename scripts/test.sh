@@ -1,0 +1,22 @@
+#!/bin/bash
+# Builds Lumora with every test (unit, widget, X11 under a private Xvfb, end-to-end, fuzzing) and runs
+# them all. With --sanitize the build uses AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+"$repo/scripts/setup-debian.sh"
+
+sanitize=OFF
+build="$repo/out/build-test"
+if [ "${1:-}" = "--sanitize" ]; then
+  sanitize=ON
+  build="$repo/out/build-sanitize"
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DLUMORA_WERROR=ON -DLUMORA_FUZZ=ON -DLUMORA_SANITIZE="$sanitize" >/dev/null
+cmake --build "$build"
+cd "$build"
+ctest --output-on-failure --parallel 2 --timeout 300

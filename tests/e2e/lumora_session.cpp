@@ -1,0 +1,62 @@
+#include "e2e/lumora_session.h"
+
+#include <filesystem>
+#include <thread>
+
+namespace lumora::test {
+
+LumoraSession::LumoraSession() {
+  server_.StartTrayHost();
+  std::filesystem::create_directories(dir_ / "config");
+  std::filesystem::create_directories(dir_ / "runtime");
+  std::filesystem::permissions(dir_ / "runtime", std::filesystem::perms::owner_all);
+}
+
+ProcessOptions LumoraSession::Options() const {
+  ProcessOptions options = server_.Options();
+  options.workingDirectory = dir_.Path();
+  options.setEnv["XDG_CONFIG_HOME"] = dir_ / "config";
+  options.setEnv["XDG_RUNTIME_DIR"] = dir_ / "runtime";
+  return options;
+}
+
+std::unique_ptr<ChildProcess> LumoraSession::Start(const std::string& log) const {
+  ProcessOptions options = Options();
+  options.outputFile = dir_ / log;
+  return std::make_unique<ChildProcess>(std::vector<std::string>{Binary()}, options);
+}
+
+std::optional<unsigned long> LumoraSession::WaitForMainWindow(std::chrono::milliseconds timeout) const {
+  // The tray menu carries the same title; the main window is the one of the main window's size.
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    for (unsigned long window : driver_.FindWindows(kMainTitle)) {
+      const WindowGeometry g = driver_.Geometry(window);
+      if (g.width == 608 && g.height == 565) return window;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return std::nullopt;
+}
+
+bool LumoraSession::MainWindowShown() const {
+  for (unsigned long window : driver_.FindWindows(kMainTitle)) {
+    const WindowGeometry g = driver_.Geometry(window);
+    if (g.width == 608 && g.height == 565) return true;
+  }
+  return false;
+}
+
+std::optional<unsigned long> LumoraSession::WaitForTrayIcon(std::chrono::milliseconds timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  do {
+    for (unsigned long window : driver_.FindWindowsOfClass("lumora")) {
+      const WindowGeometry g = driver_.Geometry(window);
+      if (g.width <= 32 && g.height <= 32 && g.y < 24) return window;  // docked in the panel at the top
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return std::nullopt;
+}
+
+}  // namespace lumora::test

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "support/desktop_driver.h"
+#include "support/process.h"
+#include "support/xvfb.h"
+
+namespace lumora::test {
+
+// A user's session with the real program: its own X server with a notification area, a scratch
+// directory to start in (with a registry of its own), and a driver for the mouse and keyboard.
+class LumoraSession {
+ public:
+  LumoraSession();
+
+  static std::string Binary() { return std::string(LUMORA_BINARY_DIR) + "/src/app/lumora"; }
+  // Starts a copy of the program in the scratch directory; its output goes to the named log.
+  std::unique_ptr<ChildProcess> Start(const std::string& log = "lumora.log") const;
+  ProcessOptions Options() const;
+
+  const ScratchDirectory& Dir() const { return dir_; }
+  const XvfbServer& Server() const { return server_; }
+  const DesktopDriver& Driver() const { return driver_; }
+
+  // Waits for the main window; nullopt if it did not come up in time.
+  std::optional<unsigned long> WaitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+  bool MainWindowShown() const;
+  // The program's icon in the notification area.
+  std::optional<unsigned long> WaitForTrayIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
+ private:
+  ScratchDirectory dir_;
+  XvfbServer server_;
+  DesktopDriver driver_{server_};
+};
+
+inline constexpr const char* kMainTitle = "Lumora v3\\.1";
+
+}  // namespace lumora::test

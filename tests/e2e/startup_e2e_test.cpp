@@ -1,0 +1,168 @@
+// The program as a person meets it: started from a directory, splash first, one copy only, hidden by the
+// close box, ended by "退出".
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "e2e/lumora_session.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || !ProgramAvailable("trayer")) {
+      GTEST_SKIP() << "needs Xvfb, xdotool and trayer (the README's set-up installs them)";
+    }
+    session_ = std::make_unique<LumoraSession>();
+  }
+  LumoraSession& S() { return *session_; }
+  // The main window's centre of a control, given by its place on the window.
+  void ClickControl(unsigned long window, int left, int top, int width, int height) {
+    S().Driver().Click(window, left + width / 2, top + height / 2);
+  }
+  std::unique_ptr<LumoraSession> session_;
+};
+
+TEST_F(Startup, SplashStaysThreeSecondsThenTheMainWindowShows) {
+  auto lumora = S().Start();
+  const auto splash = S().Driver().WaitForWindow("First", 10s);
+  ASSERT_TRUE(splash) << ReadWholeFile(S().Dir() / "lumora.log");
+  const auto splashSeen = std::chrono::steady_clock::now();
+  EXPECT_TRUE(S().Driver().FindWindows(kMainTitle).empty());
+  const WindowGeometry g = S().Driver().Geometry(*splash);
+  EXPECT_EQ(g.width, 161);
+  EXPECT_EQ(g.height, 137);
+  ASSERT_TRUE(S().Driver().Screenshot(*splash, S().Dir() / "splash.png"));
+
+  const auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main);
+  const auto shownAfter = std::chrono::steady_clock::now() - splashSeen;
+  EXPECT_GE(shownAfter, 2500ms);  // three seconds from painting, less our polling delay
+  EXPECT_TRUE(S().Driver().WaitUntilGone("First", 2s));
+  const WindowGeometry mg = S().Driver().Geometry(*main);
+  EXPECT_EQ(mg.width, 608);
+  EXPECT_EQ(mg.height, 565);
+
+  // The screenshot the README shows.
+  std::this_thread::sleep_for(300ms);
+  const std::string shot = std::string(LUMORA_BINARY_DIR) + "/main-window.png";
+  ASSERT_TRUE(S().Driver().Screenshot(*main, shot));
+  EXPECT_GT(std::filesystem::file_size(shot), 10'000u);
+
+  // A first run marks itself in the registry.
+  EXPECT_NE(ReadWholeFile(S().Dir() / "config/lumora/registry.ini").find("sn=o"), std::string::npos);
+  EXPECT_TRUE(lumora->Running());
+}
+
+TEST_F(Startup, SecondCopySaysSoAndEndsWhileTheFirstRunsOn) {
+  auto first = S().Start();
+  ASSERT_TRUE(S().WaitForMainWindow());
+  auto second = S().Start("second.log");
+  const auto box = S().Driver().WaitForWindow("提示", 10s);
+  ASSERT_TRUE(box) << ReadWholeFile(S().Dir() / "second.log");
+  ASSERT_TRUE(S().Driver().Screenshot(*box, S().Dir() / "second.png"));
+  EXPECT_TRUE(second->Running());  // the box waits for the user
+  ASSERT_TRUE(S().Driver().AnswerMessageBox("提示"));
+  EXPECT_EQ(second->Wait(5s), std::optional<int>(0));
+  EXPECT_TRUE(first->Running());
+  EXPECT_EQ(S().Driver().FindWindows(kMainTitle).size(), 1u);
+}
+
+TEST_F(Startup, CloseBoxHidesTheWindowAndTheExitButtonEndsTheProgramSavingTheList) {
+  // Not a first run, with a saved list written by hand (lone LF line ends).
+  std::filesystem::create_directories(S().Dir() / "config/lumora");
+  WriteWholeFile(S().Dir() / "config/lumora/registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
+  WriteWholeFile(S().Dir() / "zodeveda.orl", "/pictures/a.jpg\n/pictures/b.bmp");
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main);
+
+  S().Driver().RequestClose(*main);
+  EXPECT_FALSE(S().WaitForMainWindow(2s));
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(lumora->Running());
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), "/pictures/a.jpg\n/pictures/b.bmp");
+
+  // Back from the tray through the window system, then "退出".
+  S().Driver().Run({"xdotool", "windowmap", std::to_string(*main)});
+  main = S().WaitForMainWindow(5s);
+  ASSERT_TRUE(main);
+  ClickControl(*main, 522, 528, 75, 25);
+  EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0));
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), "/pictures/a.jpg\r\n/pictures/b.bmp\r\n");
+}
+
+TEST_F(Startup, TrayIconHidesRestoresAndEndsThroughItsMenu) {
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main);
+  const auto icon = S().WaitForTrayIcon();
+  ASSERT_TRUE(icon);
+
+  ClickControl(*main, 448, 448, 105, 25);  // "最小化到托盘"
+  EXPECT_FALSE(S().WaitForMainWindow(2s));
+  EXPECT_TRUE(lumora->Running());
+
+  S().Driver().Click(*icon, 8, 8, 1);  // a left click brings it back
+  main = S().WaitForMainWindow(5s);
+  ASSERT_TRUE(main);
+
+  S().Driver().Click(*icon, 8, 8, 3);  // a right click opens the menu: 显示主窗口, 访问软件主页, 退出
+  std::optional<unsigned long> menu;
+  for (int i = 0; i < 50 && !menu; ++i) {
+    for (unsigned long w : S().Driver().FindWindowsOfClass("lumora")) {
+      const WindowGeometry g = S().Driver().Geometry(w);
+      if (g.height > 40 && g.height < 150 && g.width < 300) menu = w;
+    }
+    if (!menu) std::this_thread::sleep_for(100ms);
+  }
+  ASSERT_TRUE(menu);
+  ASSERT_TRUE(S().Driver().Screenshot(*menu, S().Dir() / "menu.png"));
+  const WindowGeometry g = S().Driver().Geometry(*menu);
+  S().Driver().Click(*menu, 20, g.height * 5 / 6);  // the third of three items
+  EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0));
+}
+
+TEST_F(Startup, IdleProgramUsesNoMeasurableProcessorTime) {
+  auto lumora = S().Start();
+  ASSERT_TRUE(S().WaitForMainWindow());
+  std::this_thread::sleep_for(1s);
+  auto cpuTicks = [&] {
+    std::ifstream stat("/proc/" + std::to_string(lumora->Pid()) + "/stat");
+    std::string field;
+    long ticks = 0;
+    for (int i = 1; i <= 15 && stat >> field; ++i) {
+      if (i == 14 || i == 15) ticks += std::stol(field);  // user and system time
+    }
+    return ticks;
+  };
+  const long before = cpuTicks();
+  std::this_thread::sleep_for(5s);
+  const long used = cpuTicks() - before;
+  // A spinning wait would burn all five seconds (500 ticks); an idle window wakes only for its timers.
+  EXPECT_LT(used, 50) << "ticks of 1/100 s";
+}
+
+TEST(NoDisplay, ClearOneLineMessageInsteadOfAnAbort) {
+  ProcessOptions options;
+  options.unsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  const RunResult result = RunProgram({LumoraSession::Binary()}, options, 20s);
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_NE(result.exitCode, 134);  // no abort
+  EXPECT_NE(result.output.find("DISPLAY"), std::string::npos) << result.output;
+  EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+
+  options.setEnv["DISPLAY"] = ":4999";  // nothing listens there
+  const RunResult unreachable = RunProgram({LumoraSession::Binary()}, options, 20s);
+  EXPECT_NE(unreachable.exitCode, 0);
+  EXPECT_NE(unreachable.output.find(":4999"), std::string::npos) << unreachable.output;
+}
+
+}  // namespace
+}  // namespace lumora::test
