@@ -1,8 +1,8 @@
 #include "app/controls.h"
 
 #include <QScrollBar>
-#include <algorithm>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <exception>
 
 #include "toolkit/exceptions.h"
@@ -48,7 +48,9 @@ void TListBox::SetItemHeight(int pixels) {
   doItemsLayout();
 }
 
-int TListBox::ItemIndex() const { return currentItem() != nullptr && currentItem()->isSelected() ? currentRow() : -1; }
+int TListBox::ItemIndex() const {
+  return currentItem() != nullptr && currentItem()->isSelected() ? currentRow() : -1;
+}
 
 void TListBox::updateGeometries() {
   QListWidget::updateGeometries();
@@ -58,9 +60,13 @@ void TListBox::updateGeometries() {
   horizontalScrollBar()->setPageStep(viewport()->width());
 }
 
-void SetTag(QWidget* control, int tag) { control->setProperty("Tag", tag); }
+void SetTag(QWidget* control, int tag) {
+  control->setProperty("Tag", tag);
+}
 
-int Tag(const QWidget* control) { return control->property("Tag").toInt(); }
+int Tag(const QWidget* control) {
+  return control->property("Tag").toInt();
+}
 
 void RunHandler(const std::function<void()>& handler) {
   try {

@@ -16,8 +16,8 @@
 #include <QTimer>
 
 #include "app/appearance.h"
-#include "app/resources.h"
 #include "app/list_store.h"
+#include "app/resources.h"
 #include "platform/hot_keys.h"
 #include "platform/screen_saver_guard.h"
 #include "toolkit/exceptions.h"
@@ -206,7 +206,8 @@ void TForm1::BuildLayout() {
   GroupBox3 = MakeGroup(this, "GroupBox3", "设置墙纸更换顺序", 488, 312, 122, 121, kSkyBlue);
   Label3 = MakeLabel(GroupBox3, "Label3", "请选择顺序:", 16, 40);
   ComboBox2 = Place(new QComboBox(GroupBox3), "ComboBox2", 16, 68, 89, 21);
-  ComboBox2->addItems({QString::fromUtf8("从上到下"), QString::fromUtf8("从下到上"), QString::fromUtf8("随机")});
+  ComboBox2->addItems(
+      {QString::fromUtf8("从上到下"), QString::fromUtf8("从下到上"), QString::fromUtf8("随机")});
   ComboBox2->setCurrentIndex(0);
   SetTag(ComboBox2, 1);
 
@@ -223,9 +224,9 @@ void TForm1::BuildLayout() {
 }
 
 void TForm1::BuildComponents() {
-  OpenPictureDialog1 = MakeFileDialog(
-      this, "OpenPictureDialog1", nullptr,
-      {QStringLiteral("JPEG Image File (*.jpg)"), QStringLiteral("Bitmaps (*.bmp)")});
+  OpenPictureDialog1 =
+      MakeFileDialog(this, "OpenPictureDialog1", nullptr,
+                     {QStringLiteral("JPEG Image File (*.jpg)"), QStringLiteral("Bitmaps (*.bmp)")});
   OpenPictureDialog1->setFileMode(QFileDialog::ExistingFiles);
 
   SaveDialog1 = MakeFileDialog(this, "SaveDialog1", "将当前墙纸列表保存为Lumora墙纸列表文件",
@@ -272,12 +273,15 @@ void TForm1::WireHandlers() {
   };
   wire(ListBox1, &QListWidget::itemClicked, &TForm1::ListBox1Click);
   const std::pair<QPushButton*, void (TForm1::*)()> buttons[] = {
-      {Button1, &TForm1::Button1Click},   {Button2, &TForm1::Button2Click},   {Button3, &TForm1::Button3Click},
-      {Button4, &TForm1::Button4Click},   {Button5, &TForm1::Button5Click},   {Button6, &TForm1::Button6Click},
-      {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},   {Button9, &TForm1::Button9Click},
-      {Button10, &TForm1::Button10Click}, {Button11, &TForm1::Button11Click}, {Button12, &TForm1::Button12Click},
-      {Button13, &TForm1::Button13Click}, {Button14, &TForm1::Button14Click}, {Button15, &TForm1::Button15Click},
-      {Button16, &TForm1::Button16Click}, {Button17, &TForm1::Button17Click}, {Button18, &TForm1::Button18Click},
+      {Button1, &TForm1::Button1Click},   {Button2, &TForm1::Button2Click},
+      {Button3, &TForm1::Button3Click},   {Button4, &TForm1::Button4Click},
+      {Button5, &TForm1::Button5Click},   {Button6, &TForm1::Button6Click},
+      {Button7, &TForm1::Button7Click},   {Button8, &TForm1::Button8Click},
+      {Button9, &TForm1::Button9Click},   {Button10, &TForm1::Button10Click},
+      {Button11, &TForm1::Button11Click}, {Button12, &TForm1::Button12Click},
+      {Button13, &TForm1::Button13Click}, {Button14, &TForm1::Button14Click},
+      {Button15, &TForm1::Button15Click}, {Button16, &TForm1::Button16Click},
+      {Button17, &TForm1::Button17Click}, {Button18, &TForm1::Button18Click},
       {BitBtn3, &TForm1::BitBtn3Click}};
   for (const auto& [button, handler] : buttons) wire(button, &QPushButton::clicked, handler);
   const std::pair<QRadioButton*, void (TForm1::*)()> radios[] = {{RadioButton1, &TForm1::RadioButton1Click},
@@ -311,7 +315,7 @@ void TForm1::ReadDisplayStyle() {
   const std::string style = registry.ReadString("WallpaperStyle");
   if (tile == "0" && style == "0") {
     Exclusive(this, {RadioButton1, RadioButton2, RadioButton3});
-  RadioButton1->setChecked(true);
+    RadioButton1->setChecked(true);
   } else if (tile == "1" && style == "0") {
     RadioButton3->setChecked(true);
   } else if (tile == "0" && style == "2") {
@@ -329,7 +333,9 @@ void TForm1::ReadFirstRunMark() {
   registry.CloseKey();
 }
 
-void TForm1::FirstRunFill() { ListBox1->clear(); }
+void TForm1::FirstRunFill() {
+  ListBox1->clear();
+}
 
 void TForm1::ReadAutoSavedList() {
   const std::string path = AppDir + kPathDelimiter + kAutoSavedList;
@@ -381,7 +387,9 @@ void TForm1::BitBtn3Click() {
   close();
 }
 
-void TForm1::N3Click() { BitBtn3Click(); }
+void TForm1::N3Click() {
+  BitBtn3Click();
+}
 
 void TForm1::Timer3Timer() {
   if (!NoticeAccepted) return;
@@ -389,9 +397,13 @@ void TForm1::Timer3Timer() {
   close();
 }
 
-void TForm1::Button1Click() { TrayIcon1->Minimize(); }
+void TForm1::Button1Click() {
+  TrayIcon1->Minimize();
+}
 
-void TForm1::N1Click() { TrayIcon1->Restore(); }
+void TForm1::N1Click() {
+  TrayIcon1->Restore();
+}
 
 bool TForm1::WMSysCommand(unsigned command) {
   if (!CheckBox4->isChecked() || command != kScScreenSave) return false;

@@ -20,7 +20,6 @@
 
 #include "app/controls.h"
 
-
 namespace lumora {
 
 class TTrayIcon;

@@ -10,7 +10,9 @@ QtMessageSink& QtMessageSink::Instance() {
   return sink;
 }
 
-void QtMessageSink::Install() { SetMessageSink(this); }
+void QtMessageSink::Install() {
+  SetMessageSink(this);
+}
 
 MessageResult QtMessageSink::Show(const MessageRequest& request) {
   QWidget* owner = request.ownedByMainWindow ? mainWindow_.data() : nullptr;

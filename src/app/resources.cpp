@@ -3,10 +3,14 @@
 #include <QtGlobal>
 
 // The resource registration lives in a static library: without a reference the linker would drop it.
-static void InitResourcesOutsideNamespace() { Q_INIT_RESOURCE(resources); }
+static void InitResourcesOutsideNamespace() {
+  Q_INIT_RESOURCE(resources);
+}
 
 namespace lumora {
 
-void InitResources() { InitResourcesOutsideNamespace(); }
+void InitResources() {
+  InitResourcesOutsideNamespace();
+}
 
 }  // namespace lumora

@@ -1,12 +1,12 @@
 #include "app/splash.h"
 
-#include "app/resources.h"
-
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QScreen>
 #include <QWindow>
+
+#include "app/resources.h"
 
 namespace lumora {
 

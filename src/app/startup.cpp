@@ -21,8 +21,9 @@ namespace {
 constexpr const char* kInstanceMutexName = "Lumora v2.0";
 
 // Builds the main window behind the splash and runs the message loop until the window has closed.
-void RunWindows(QApplication& app, TickClock& clock) {
-  auto First = std::make_unique<TFirst>();
+// The splash is gone once the window shows; an error before that leaves it up behind the error display.
+void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& First) {
+  First = std::make_unique<TFirst>();
   First->ShowPainted();
   const std::uint32_t t0 = clock.GetTickCount();
   TForm1 Form1;
@@ -64,8 +65,9 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
     mutex.handle->Release();
     return 0;
   }
+  std::unique_ptr<TFirst> First;
   try {
-    RunWindows(app, clock);
+    RunWindows(app, clock, First);
   } catch (const std::exception& error) {
     ShowException(error);
   } catch (...) {

@@ -11,7 +11,9 @@ namespace lumora {
 
 namespace {
 
-int BytesPerPixel(TPixelFormat format) { return format == TPixelFormat::pf24bit ? 3 : 1; }
+int BytesPerPixel(TPixelFormat format) {
+  return format == TPixelFormat::pf24bit ? 3 : 1;
+}
 
 // Levels of the 6×6×6 cube used when 24-bit pixels must become palette indexes.
 constexpr int kCubeLevels = 6;
@@ -74,7 +76,9 @@ std::uint8_t* TBitmap::ScanLine(int row) {
   return pixels_.get() + stride_ * static_cast<std::size_t>(row);
 }
 
-const std::uint8_t* TBitmap::ScanLine(int row) const { return const_cast<TBitmap*>(this)->ScanLine(row); }
+const std::uint8_t* TBitmap::ScanLine(int row) const {
+  return const_cast<TBitmap*>(this)->ScanLine(row);
+}
 
 void TBitmap::SetPalette(TPalette palette) {
   if (palette.size() > 256) palette.resize(256);

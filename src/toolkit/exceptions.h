@@ -22,10 +22,10 @@ class EAbort : public Exception {
   EAbort() : Exception("Operation aborted") {}
 };
 
-#define LUMORA_EXCEPTION(Name, Base)   \
-  class Name : public Base {           \
-   public:                             \
-    using Base::Base;                  \
+#define LUMORA_EXCEPTION(Name, Base) \
+  class Name : public Base {         \
+   public:                           \
+    using Base::Base;                \
   }
 
 LUMORA_EXCEPTION(EConvertError, Exception);

@@ -26,7 +26,9 @@ void TGraphic::SaveToFile(const std::string& fileName) {
   if (!out) throw EWriteError("Stream write error: \"" + fileName + "\"");
 }
 
-void TGraphic::Assign(const TGraphic& source) { source.AssignTo(*this); }
+void TGraphic::Assign(const TGraphic& source) {
+  source.AssignTo(*this);
+}
 
 void TGraphic::AssignTo(TGraphic& dest) const {
   throw EConvertError(std::string("Cannot assign a ") + ClassName() + " to a " + dest.ClassName());

@@ -19,7 +19,9 @@ void TTrayIcon::SetHint(const QString& hint) {
   icon_.setToolTip(hint);
 }
 
-void TTrayIcon::SetIcon(const QIcon& icon) { icon_.setIcon(icon); }
+void TTrayIcon::SetIcon(const QIcon& icon) {
+  icon_.setIcon(icon);
+}
 
 void TTrayIcon::SetPopupMenu(QMenu* menu) {
   menu_ = menu;

@@ -25,10 +25,12 @@ class LumoraSession {
   const DesktopDriver& Driver() const { return driver_; }
 
   // Waits for the main window; nullopt if it did not come up in time.
-  std::optional<unsigned long> WaitForMainWindow(std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
+  std::optional<unsigned long> WaitForMainWindow(
+      std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
   bool MainWindowShown() const;
   // The program's icon in the notification area.
-  std::optional<unsigned long> WaitForTrayIcon(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  std::optional<unsigned long> WaitForTrayIcon(
+      std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
 
  private:
   ScratchDirectory dir_;

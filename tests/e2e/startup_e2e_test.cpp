@@ -38,6 +38,8 @@ TEST_F(Startup, SplashStaysThreeSecondsThenTheMainWindowShows) {
   const WindowGeometry g = S().Driver().Geometry(*splash);
   EXPECT_EQ(g.width, 161);
   EXPECT_EQ(g.height, 137);
+  EXPECT_NEAR(g.x, (1280 - 161) / 2, 1);  // centred on the 1280 × 1024 screen
+  EXPECT_NEAR(g.y, (1024 - 137) / 2, 1);
   ASSERT_TRUE(S().Driver().Screenshot(*splash, S().Dir() / "splash.png"));
 
   const auto main = S().WaitForMainWindow();
@@ -74,10 +76,35 @@ TEST_F(Startup, SecondCopySaysSoAndEndsWhileTheFirstRunsOn) {
   EXPECT_EQ(S().Driver().FindWindows(kMainTitle).size(), 1u);
 }
 
+TEST_F(Startup, AMutexThatCannotBeCreatedIsReportedAndTheProgramEnds) {
+  // Something other than a lock file in the lock's place: the system refuses the mutex.
+  std::filesystem::create_directories(S().Dir() / "runtime/Lumora v2.0.lock");
+  auto lumora = S().Start();
+  ASSERT_TRUE(S().Driver().WaitForWindow("NoPrev", 10s)) << ReadWholeFile(S().Dir() / "lumora.log");
+  ASSERT_TRUE(S().Driver().AnswerMessageBox("NoPrev"));
+  EXPECT_EQ(lumora->Wait(5s), std::optional<int>(0));
+  EXPECT_FALSE(S().MainWindowShown());
+}
+
+TEST_F(Startup, AnErrorWhileTheWindowIsBuiltIsShownAndTheProgramEndsCleanly) {
+  // The first-run marker cannot be written when a file stands where the settings folder belongs.
+  WriteWholeFile(S().Dir() / "config/lumora", "not a folder");
+  auto lumora = S().Start();
+  const auto box = S().Driver().WaitForWindow("Lumora v3\\.1", 15s);
+  ASSERT_TRUE(box) << ReadWholeFile(S().Dir() / "lumora.log");
+  EXPECT_LT(S().Driver().Geometry(*box).width, 608);  // the error box, not the main window
+  ASSERT_TRUE(S().Driver().Screenshot(*box, S().Dir() / "error.png"));
+  S().Driver().Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
+  S().Driver().Key(*box, "Return");
+  EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0));
+  EXPECT_FALSE(S().MainWindowShown());
+}
+
 TEST_F(Startup, CloseBoxHidesTheWindowAndTheExitButtonEndsTheProgramSavingTheList) {
   // Not a first run, with a saved list written by hand (lone LF line ends).
   std::filesystem::create_directories(S().Dir() / "config/lumora");
-  WriteWholeFile(S().Dir() / "config/lumora/registry.ini", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
+  WriteWholeFile(S().Dir() / "config/lumora/registry.ini",
+                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
   WriteWholeFile(S().Dir() / "zodeveda.orl", "/pictures/a.jpg\n/pictures/b.bmp");
   auto lumora = S().Start();
   auto main = S().WaitForMainWindow();

@@ -18,7 +18,8 @@ std::vector<unsigned long> WindowIds(const RunResult& result) {
   std::vector<unsigned long> windows;
   std::istringstream lines(result.output);
   for (std::string line; std::getline(lines, line);) {
-    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0]))) windows.push_back(std::stoul(line));
+    if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])))
+      windows.push_back(std::stoul(line));
   }
   return windows;
 }
@@ -76,8 +77,8 @@ std::string DesktopDriver::Title(unsigned long window) const {
 }
 
 void DesktopDriver::Click(unsigned long window, int x, int y, int button) const {
-  Run({"xdotool", "mousemove", "--window", std::to_string(window), std::to_string(x), std::to_string(y), "click",
-       std::to_string(button)});
+  Run({"xdotool", "mousemove", "--window", std::to_string(window), std::to_string(x), std::to_string(y),
+       "click", std::to_string(button)});
 }
 
 void DesktopDriver::Key(unsigned long window, const std::string& keys) const {
@@ -111,8 +112,9 @@ void DesktopDriver::RequestClose(unsigned long window) const {
 bool DesktopDriver::Screenshot(unsigned long window, const std::string& pngPath) const {
   const std::string xwdPath = pngPath + ".xwd";
   const std::vector<std::string> capture =
-      window == 0 ? std::vector<std::string>{"xwd", "-silent", "-root", "-out", xwdPath}
-                  : std::vector<std::string>{"xwd", "-silent", "-id", std::to_string(window), "-out", xwdPath};
+      window == 0
+          ? std::vector<std::string>{"xwd", "-silent", "-root", "-out", xwdPath}
+          : std::vector<std::string>{"xwd", "-silent", "-id", std::to_string(window), "-out", xwdPath};
   if (Run(capture).exitCode != 0) return false;
   const bool ok = Run({"/usr/bin/convert", "xwd:" + xwdPath, pngPath}).exitCode == 0;
   std::remove(xwdPath.c_str());

@@ -23,8 +23,8 @@ class DesktopDriver {
   std::vector<unsigned long> FindWindows(const std::string& titleRegex) const;
   // Visible windows of a program, by its window class (the program's name).
   std::vector<unsigned long> FindWindowsOfClass(const std::string& windowClass) const;
-  std::optional<unsigned long> WaitForWindow(const std::string& titleRegex,
-                                             std::chrono::milliseconds timeout = std::chrono::seconds(15)) const;
+  std::optional<unsigned long> WaitForWindow(
+      const std::string& titleRegex, std::chrono::milliseconds timeout = std::chrono::seconds(15)) const;
   bool WaitUntilGone(const std::string& titleRegex,
                      std::chrono::milliseconds timeout = std::chrono::seconds(15)) const;
   WindowGeometry Geometry(unsigned long window) const;

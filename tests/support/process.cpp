@@ -74,7 +74,9 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ProcessOp
   if (rc != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(rc));
 }
 
-ChildProcess::~ChildProcess() { Terminate(); }
+ChildProcess::~ChildProcess() {
+  Terminate();
+}
 
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
   if (exitCode_) return exitCode_;
@@ -91,7 +93,9 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
   }
 }
 
-bool ChildProcess::Running() { return !Wait(std::chrono::milliseconds(0)).has_value(); }
+bool ChildProcess::Running() {
+  return !Wait(std::chrono::milliseconds(0)).has_value();
+}
 
 void ChildProcess::Terminate() {
   if (exitCode_ || pid_ <= 0) return;

@@ -11,10 +11,10 @@
 namespace lumora::test {
 
 struct ProcessOptions {
-  std::string workingDirectory;                 // empty: the test's own
-  std::map<std::string, std::string> setEnv;    // added to (or replacing in) the test's environment
-  std::vector<std::string> unsetEnv;            // removed from it
-  std::string outputFile;                       // stdout and stderr go here; empty: /dev/null
+  std::string workingDirectory;               // empty: the test's own
+  std::map<std::string, std::string> setEnv;  // added to (or replacing in) the test's environment
+  std::vector<std::string> unsetEnv;          // removed from it
+  std::string outputFile;                     // stdout and stderr go here; empty: /dev/null
 };
 
 // A child program started without a shell; killed (with its process group) when the object dies.

@@ -31,17 +31,20 @@ bool TraySelectionOwned(const std::string& display) {
 
 }  // namespace
 
-bool XvfbServer::Available() { return ProgramAvailable("Xvfb"); }
+bool XvfbServer::Available() {
+  return ProgramAvailable("Xvfb");
+}
 
 XvfbServer::XvfbServer(int width, int height, int depth) {
   int fds[2];
   if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
   // -displayfd lets the server pick a free display number and tell us which.
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
+  const std::string screen =
+      std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
   ProcessOptions options;
   server_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten",
-                               "tcp", "-noreset", "+extension", "MIT-SCREEN-SAVER"},
+      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                               "-nolisten", "tcp", "-noreset", "+extension", "MIT-SCREEN-SAVER"},
       options);
   ::close(fds[1]);
   std::string number;
@@ -67,14 +70,16 @@ XvfbServer::~XvfbServer() {
 ProcessOptions XvfbServer::Options() const {
   ProcessOptions options;
   options.setEnv["DISPLAY"] = display_;
-  options.unsetEnv = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP", "DBUS_SESSION_BUS_ADDRESS"};
+  options.unsetEnv = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP",
+                      "DBUS_SESSION_BUS_ADDRESS"};
   return options;
 }
 
 void XvfbServer::StartTrayHost() {
   trayHost_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
-                               "120", "--heighttype", "pixel", "--height", "24", "--SetDockType", "false"},
+      std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel",
+                               "--width", "120", "--heighttype", "pixel", "--height", "24", "--SetDockType",
+                               "false"},
       Options());
   for (int i = 0; i < 250 && !TraySelectionOwned(display_); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

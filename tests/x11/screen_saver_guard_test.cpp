@@ -32,7 +32,9 @@ void ActivateScreenSaver() {
   ASSERT_EQ(result.exitCode, 0) << result.output;
 }
 
-void ResetScreenSaver() { RunProgram({"xset", "s", "reset"}, TestXServer().Options()); }
+void ResetScreenSaver() {
+  RunProgram({"xset", "s", "reset"}, TestXServer().Options());
+}
 
 class ScreenSaverGuard : public FormTest {
  protected:

@@ -12,7 +12,9 @@ namespace lumora::test {
 namespace {
 XvfbServer* g_server = nullptr;
 }
-const XvfbServer& TestXServer() { return *g_server; }
+const XvfbServer& TestXServer() {
+  return *g_server;
+}
 }  // namespace lumora::test
 
 int main(int argc, char** argv) {

@@ -12,6 +12,8 @@ class NoHotKeys final : public GlobalHotKeys {
 
 }  // namespace
 
-std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys() { return std::make_unique<NoHotKeys>(); }
+std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys() {
+  return std::make_unique<NoHotKeys>();
+}
 
 }  // namespace lumora::platform

@@ -18,7 +18,7 @@ namespace {
 // session has none (a bare X session started by hand).
 std::string RuntimeDirectory(std::string& error) {
   if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg != nullptr && *xdg == '/') {
-    struct stat st{};
+    struct stat st {};
     if (::stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
   }
   std::string dir = "/tmp/lumora-" + std::to_string(::getuid());
@@ -26,7 +26,7 @@ std::string RuntimeDirectory(std::string& error) {
     error = dir + ": " + std::strerror(errno);
     return {};
   }
-  struct stat st{};
+  struct stat st {};
   // Someone else's folder of that name must not decide whether we run.
   if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
     error = dir + ": not a private directory of this user";

@@ -9,8 +9,8 @@ namespace lumora::platform {
 
 bool WindowSystemAvailable(std::string& why) {
   // Tests and headless tools pick another Qt platform on purpose; only a real X session needs a server.
-  if (const char* qpa = std::getenv("QT_QPA_PLATFORM"); qpa != nullptr && *qpa != '\0' &&
-                                                         std::string(qpa).rfind("xcb", 0) != 0) {
+  if (const char* qpa = std::getenv("QT_QPA_PLATFORM");
+      qpa != nullptr && *qpa != '\0' && std::string(qpa).rfind("xcb", 0) != 0) {
     return true;
   }
   const char* name = std::getenv("DISPLAY");

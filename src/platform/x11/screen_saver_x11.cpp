@@ -1,10 +1,10 @@
-// Qt first: Xlib's macros (Status, None, Bool…) would break Qt's headers.
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <cstdint>
 
 #include "platform/screen_saver_guard.h"
 
+// Xlib after Qt: its macros (Status, None, Bool…) would break Qt's headers.
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 

@@ -1,4 +1,6 @@
 // One copy at a time: the second start finds the mutex taken; a copy that died leaves it free.
+#include "platform/instance_mutex.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,7 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/instance_mutex.h"
 #include "support/process.h"
 
 namespace lumora::platform {

@@ -22,7 +22,7 @@ struct Expected {
   const char* name;
   const char* parent;
   const char* kind;
-  const char* caption;  // nullptr: no caption to check
+  const char* caption;           // nullptr: no caption to check
   int left, top, width, height;  // width < 0: sized by its caption
   int tag;
   bool enabled;
@@ -184,8 +184,10 @@ TEST_F(MainFormLayout, DialogsTimersAndTrayMenu) {
   EXPECT_EQ(form.OpenDialog1->windowTitle().toStdString(), "打开已有的Lumora墙纸列表文件");
   EXPECT_EQ(form.OpenDialog1->nameFilters(), form.SaveDialog1->nameFilters());
 
-  const std::tuple<QTimer*, int, bool> timers[] = {
-      {form.Timer1, 1000, false}, {form.Timer2, 5000, true}, {form.Timer3, 1000, true}, {form.Timer4, 5000, false}};
+  const std::tuple<QTimer*, int, bool> timers[] = {{form.Timer1, 1000, false},
+                                                   {form.Timer2, 5000, true},
+                                                   {form.Timer3, 1000, true},
+                                                   {form.Timer4, 5000, false}};
   for (const auto& [timer, interval, active] : timers) {
     SCOPED_TRACE(timer->objectName().toStdString());
     EXPECT_EQ(timer->interval(), interval);

@@ -71,7 +71,8 @@ TEST_F(MainFormLifecycle, DisplayStyleFollowsTheDesktopSettings) {
     const char* style;
     int checked;  // 1, 2 or 3
   };
-  const Case cases[] = {{"0", "0", 1}, {"1", "0", 3}, {"0", "2", 2}, {"1", "2", 1}, {"", "", 1}, {"0 ", "2", 1}};
+  const Case cases[] = {{"0", "0", 1}, {"1", "0", 3}, {"0", "2", 2},
+                        {"1", "2", 1}, {"", "", 1},   {"0 ", "2", 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tile) + "/" + c.style);
     WriteRegistry(HKEY_CURRENT_USER, kDesktopKey, "TileWallPaper", c.tile);

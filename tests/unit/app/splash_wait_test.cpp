@@ -1,8 +1,8 @@
 // The splash stays up for three whole seconds from the moment it was painted, measured on a 32-bit
 // millisecond counter that may wrap around.
-#include <gtest/gtest.h>
-
 #include "app/splash_wait.h"
+
+#include <gtest/gtest.h>
 
 namespace lumora {
 namespace {
