@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <cstdio>
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "app/qt_messages.h"
 #include "app/splash.h"
 #include "app/splash_wait.h"
+#include "jpeg/jpeg_image.h"
 #include "platform/display.h"
 #include "platform/instance_mutex.h"
 #include "toolkit/exceptions.h"
@@ -53,6 +55,8 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setFont(WindowFont());
   SetApplicationTitle(kApplicationTitle);
+  // Decoded JPEG pictures match the screen: palette pictures on screens of 8 bits or fewer.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) SetJpegScreenDepth(screen->depth());
   QtMessageSink::Instance().Install();
 
   platform::MutexResult mutex = platform::CreateInstanceMutex(kInstanceMutexName);

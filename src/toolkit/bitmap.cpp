@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "toolkit/exceptions.h"
 
@@ -48,19 +49,29 @@ void TBitmap::SetSize(int width, int height) {
     throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
                           " pixels is too large");
   }
-  std::unique_ptr<std::uint8_t[]> pixels;
-  if (stride * static_cast<std::size_t>(height) > 0) {
-    try {
-      pixels = std::make_unique<std::uint8_t[]>(stride * static_cast<std::size_t>(height));
-    } catch (const std::bad_alloc&) {
-      throw EOutOfResources("Out of memory for a bitmap of " + std::to_string(width) + " x " +
-                            std::to_string(height) + " pixels");
-    }
-  }
+  auto pixels = AllocatePixels(stride * static_cast<std::size_t>(height), width, height);
   width_ = width;
   height_ = height;
   stride_ = stride;
   pixels_ = std::move(pixels);
+}
+
+std::shared_ptr<std::uint8_t[]> TBitmap::AllocatePixels(std::size_t bytes, int width, int height) {
+  if (bytes == 0) return nullptr;
+  try {
+    return std::make_shared<std::uint8_t[]>(bytes);
+  } catch (const std::bad_alloc&) {
+    throw EOutOfResources("Out of memory for a bitmap of " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels");
+  }
+}
+
+void TBitmap::Detach() {
+  if (!pixels_ || pixels_.use_count() == 1) return;
+  const std::size_t bytes = stride_ * static_cast<std::size_t>(height_);
+  auto own = AllocatePixels(bytes, width_, height_);
+  std::memcpy(own.get(), pixels_.get(), bytes);
+  pixels_ = std::move(own);
 }
 
 void TBitmap::Clear(TPixelFormat format) {
@@ -72,12 +83,15 @@ void TBitmap::Clear(TPixelFormat format) {
 }
 
 std::uint8_t* TBitmap::ScanLine(int row) {
-  if (row < 0 || row >= height_) throw EInvalidGraphicOperation("Scan line index out of range");
+  const std::uint8_t* shared = std::as_const(*this).ScanLine(row);
+  if (pixels_.use_count() == 1) return const_cast<std::uint8_t*>(shared);
+  Detach();
   return pixels_.get() + stride_ * static_cast<std::size_t>(row);
 }
 
 const std::uint8_t* TBitmap::ScanLine(int row) const {
-  return const_cast<TBitmap*>(this)->ScanLine(row);
+  if (row < 0 || row >= height_) throw EInvalidGraphicOperation("Scan line index out of range");
+  return pixels_.get() + stride_ * static_cast<std::size_t>(row);
 }
 
 void TBitmap::SetPalette(TPalette palette) {
@@ -129,12 +143,12 @@ void TBitmap::Assign(const TGraphic& source) {
     return;
   }
   if (other == this) return;
-  TBitmap copy;
-  copy.format_ = other->format_;
-  copy.SetSize(other->width_, other->height_);
-  if (other->pixels_) std::memcpy(copy.pixels_.get(), other->pixels_.get(), other->stride_ * other->height_);
-  copy.palette_ = other->palette_;
-  TakePicture(copy);
+  width_ = other->width_;
+  height_ = other->height_;
+  format_ = other->format_;
+  stride_ = other->stride_;
+  pixels_ = other->pixels_;
+  palette_ = other->palette_;
   Changed();
 }
 

@@ -45,6 +45,7 @@ class TBitmap : public TGraphic {
   // Drops the pixels and palette and sets the format: an empty bitmap of that format.
   void Clear(TPixelFormat format);
 
+  // Writable rows: a bitmap that shares its pixels takes a copy of its own first.
   std::uint8_t* ScanLine(int row);
   const std::uint8_t* ScanLine(int row) const;
   // Distance in bytes from one row to the next in memory (positive: rows lie top-down).
@@ -54,7 +55,8 @@ class TBitmap : public TGraphic {
   const TPalette& GetPalette() const { return palette_; }
   void SetPalette(TPalette palette);
 
-  // From another TBitmap: a deep copy of size, format, palette and pixels. Anything else: source.AssignTo.
+  // From another TBitmap: a copy of size, format, palette and pixels (the pixel memory is shared until
+  // either bitmap writes to it). Anything else: source.AssignTo.
   void Assign(const TGraphic& source) override;
   void AssignTo(TGraphic& dest) const override;
 
@@ -65,12 +67,16 @@ class TBitmap : public TGraphic {
  private:
   // Moves the whole picture of other into this bitmap, leaving other empty.
   void TakePicture(TBitmap& other);
+  static std::shared_ptr<std::uint8_t[]> AllocatePixels(std::size_t bytes, int width, int height);
+  void Detach();
 
   int width_ = 0;
   int height_ = 0;
   TPixelFormat format_ = TPixelFormat::pf24bit;
   std::size_t stride_ = 0;
-  std::unique_ptr<std::uint8_t[]> pixels_;
+  // Shared between bitmaps assigned from one another until one of them writes (copy on write), so that
+  // handing a decoded picture on costs no second copy of its memory.
+  std::shared_ptr<std::uint8_t[]> pixels_;
   TPalette palette_;
 };
 

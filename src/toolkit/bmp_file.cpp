@@ -562,7 +562,7 @@ void TBitmap::SaveToStream(std::ostream& stream) {
     palette = palette_;
     std::uint8_t highest = 0;
     for (int y = 0; y < height_; ++y) {
-      const std::uint8_t* row = ScanLine(y);
+      const std::uint8_t* row = std::as_const(*this).ScanLine(y);
       highest = std::max(highest, *std::max_element(row, row + width_));
     }
     CoverIndex(highest, palette);
@@ -602,7 +602,7 @@ void TBitmap::SaveToStream(std::ostream& stream) {
   // The padding is written from zeros rather than from our own row ends, whose content nobody promises.
   static constexpr std::array<std::uint8_t, 3> kPadding{};
   for (int y = height_ - 1; y >= 0; --y) {
-    out.Write(ScanLine(y), rowUsed);
+    out.Write(std::as_const(*this).ScanLine(y), rowUsed);
     out.Write(kPadding.data(), stride_ - rowUsed);
   }
 }

@@ -1,0 +1,40 @@
+// libFuzzer harness: any bytes through loading, decoding at both depths (with and without a palette to
+// map onto) and, for small pictures, encoding the result again.
+
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+
+#include "jpeg/jpeg_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  // The last byte picks the mode. A JPEG file ends at its end-of-image marker, so seed files carry an
+  // extra byte for this that the decoder never looks at.
+  const std::uint8_t mode = data[size - 1];
+  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  lumora::TJPEGImage image;
+  image.SetOutputBits(mode & 1 ? 8 : 24);
+  if (mode & 2) image.SetPalette(lumora::CreateHalftonePalette());
+  try {
+    image.LoadFromStream(in);
+    // Pictures the image refuses are refused before any work, so they cost nothing; pictures between a
+    // megapixel and that limit are decoded correctly but slowly, and only make the fuzzer crawl.
+    const auto pixels =
+        static_cast<std::uint64_t>(image.GetWidth()) * static_cast<std::uint64_t>(image.GetHeight());
+    if (pixels > 1'000'000 && pixels <= lumora::TBitmap::kMaxPixelBytes) return 0;
+    lumora::TBitmap bitmap;
+    bitmap.Assign(image);
+    if ((mode & 4) != 0 && pixels <= 250'000) {
+      lumora::TJPEGImage again;
+      again.SetMultiScan((mode & 8) != 0);
+      again.Assign(bitmap);
+      std::ostringstream out;
+      again.SaveToStream(out);
+    }
+  } catch (const lumora::Exception&) {
+    // Refusing a damaged file is the right outcome; crashing or reading out of bounds is not.
+  }
+  return 0;
+}
