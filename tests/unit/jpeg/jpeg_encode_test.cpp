@@ -12,12 +12,6 @@
 namespace lumora::jpeg_test {
 namespace {
 
-std::string Saved(TJPEGImage& image) {
-  std::ostringstream out;
-  image.SaveToStream(out);
-  return out.str();
-}
-
 bool HasMarker(const std::string& jpeg, unsigned char code) {
   return jpeg.find(std::string{'\xFF', static_cast<char>(code)}) != std::string::npos;
 }

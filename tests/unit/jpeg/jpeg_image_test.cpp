@@ -12,12 +12,6 @@
 namespace lumora::jpeg_test {
 namespace {
 
-std::string Saved(TJPEGImage& image) {
-  std::ostringstream out;
-  image.SaveToStream(out);
-  return out.str();
-}
-
 // Colour JPEG files made by cjpeg: "a" 64x48, "b" 33x20, "big" 640x480.
 class JpegImage : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 
 namespace lumora::jpeg_test {
@@ -33,6 +34,12 @@ std::string ReadFile(const Path& path) {
 
 void WriteFile(const Path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Saved(TJPEGImage& image) {
+  std::ostringstream out;
+  image.SaveToStream(out);
+  return out.str();
 }
 
 Scratch::Scratch() {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "jpeg/jpeg_image.h"
 #include "toolkit/bitmap.h"
 
 namespace lumora::jpeg_test {
@@ -21,6 +22,8 @@ int Shell(const std::string& command);
 std::string Quote(const Path& path);
 std::string ReadFile(const Path& path);
 void WriteFile(const Path& path, const std::string& bytes);
+// What the image writes when saved to a stream (encoding first when it holds only a bitmap).
+std::string Saved(TJPEGImage& image);
 
 // A directory removed with its contents at the end.
 class Scratch {
