@@ -9,7 +9,7 @@ PACKAGES="
   libx11-dev libxss-dev libxtst-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xdotool x11-apps x11-utils x11-xserver-utils trayer
-  imagemagick libjpeg-turbo-progs jpeginfo
+  imagemagick libjpeg-turbo-progs jpeginfo time
   fonts-wqy-microhei
 "
 
@@ -39,4 +39,4 @@ fi
 echo "setup: installing$missing"
 $as_root apt-get update -qq
 # shellcheck disable=SC2086
-DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq --no-install-recommends $missing
+DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq $missing

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <cstdio>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "app/appearance.h"
 #include "app/main_form.h"
 #include "app/qt_messages.h"
+#include "app/resources.h"
 #include "app/splash.h"
 #include "app/splash_wait.h"
 #include "jpeg/jpeg_image.h"
@@ -54,6 +56,8 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
   // Hiding to the tray closes no window for good; only the main window's close ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setFont(WindowFont());
+  InitResources();
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/lumora/icon32.png")));
   SetApplicationTitle(kApplicationTitle);
   // Decoded JPEG pictures match the screen: palette pictures on screens of 8 bits or fewer.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) SetJpegScreenDepth(screen->depth());
