@@ -12,6 +12,7 @@
 #include "app/resources.h"
 #include "app/splash.h"
 #include "app/splash_wait.h"
+#include "jpeg/jpeg_file_formats.h"
 #include "jpeg/jpeg_image.h"
 #include "platform/display.h"
 #include "platform/instance_mutex.h"
@@ -61,6 +62,7 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
   SetApplicationTitle(kApplicationTitle);
   // Decoded JPEG pictures match the screen: palette pictures on screens of 8 bits or fewer.
   if (const QScreen* screen = QGuiApplication::primaryScreen()) SetJpegScreenDepth(screen->depth());
+  const JpegFileFormats jpegFiles;
   QtMessageSink::Instance().Install();
 
   platform::MutexResult mutex = platform::CreateInstanceMutex(kInstanceMutexName);
