@@ -47,6 +47,15 @@ bool LumoraSession::MainWindowShown() const {
   return false;
 }
 
+bool LumoraSession::WaitUntilMainWindowHidden(std::chrono::milliseconds timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (MainWindowShown()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
+}
+
 std::optional<unsigned long> LumoraSession::WaitForTrayIcon(std::chrono::milliseconds timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   do {

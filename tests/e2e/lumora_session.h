@@ -28,6 +28,8 @@ class LumoraSession {
   std::optional<unsigned long> WaitForMainWindow(
       std::chrono::milliseconds timeout = std::chrono::seconds(20)) const;
   bool MainWindowShown() const;
+  // Waits until the main window is no longer on screen; false if it still is when the time is up.
+  bool WaitUntilMainWindowHidden(std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
   // The program's icon in the notification area.
   std::optional<unsigned long> WaitForTrayIcon(
       std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;

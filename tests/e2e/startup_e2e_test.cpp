@@ -111,9 +111,9 @@ TEST_F(Startup, CloseBoxHidesTheWindowAndTheExitButtonEndsTheProgramSavingTheLis
   ASSERT_TRUE(main);
 
   S().Driver().RequestClose(*main);
-  EXPECT_FALSE(S().WaitForMainWindow(2s));
+  EXPECT_TRUE(S().WaitUntilMainWindowHidden()) << ReadWholeFile(S().Dir() / "lumora.log");
   std::this_thread::sleep_for(500ms);
-  EXPECT_TRUE(lumora->Running());
+  EXPECT_TRUE(lumora->Running()) << ReadWholeFile(S().Dir() / "lumora.log");
   EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), "/pictures/a.jpg\n/pictures/b.bmp");
 
   // Back from the tray through the window system, then "退出".
@@ -133,7 +133,7 @@ TEST_F(Startup, TrayIconHidesRestoresAndEndsThroughItsMenu) {
   ASSERT_TRUE(icon);
 
   ClickControl(*main, 448, 448, 105, 25);  // "最小化到托盘"
-  EXPECT_FALSE(S().WaitForMainWindow(2s));
+  EXPECT_TRUE(S().WaitUntilMainWindowHidden());
   EXPECT_TRUE(lumora->Running());
 
   S().Driver().Click(*icon, 8, 8, 1);  // a left click brings it back
