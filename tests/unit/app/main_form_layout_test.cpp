@@ -96,7 +96,9 @@ TEST_F(MainFormLayout, EveryControlHasItsPlaceCaptionTagAndState) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->parentWidget()->objectName().toStdString(), e.parent);
     EXPECT_STREQ(w->metaObject()->className(), e.kind);
-    if (e.caption != nullptr) EXPECT_EQ(CaptionOf(w).toStdString(), e.caption);
+    if (e.caption != nullptr) {
+      EXPECT_EQ(CaptionOf(w).toStdString(), e.caption);
+    }
     EXPECT_EQ(w->x(), e.left);
     EXPECT_EQ(w->y(), e.top);
     if (e.width >= 0) {
@@ -108,7 +110,9 @@ TEST_F(MainFormLayout, EveryControlHasItsPlaceCaptionTagAndState) {
     }
     EXPECT_EQ(Tag(w), e.tag);
     EXPECT_EQ(w->isEnabled(), e.enabled);
-    if (qobject_cast<QPushButton*>(w)) EXPECT_EQ(w->cursor().shape(), Qt::PointingHandCursor);
+    if (qobject_cast<QPushButton*>(w)) {
+      EXPECT_EQ(w->cursor().shape(), Qt::PointingHandCursor);
+    }
   }
 }
 
