@@ -42,17 +42,6 @@ std::string Saved(TJPEGImage& image) {
   return out.str();
 }
 
-Scratch::Scratch() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "lumora-jpeg-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-Scratch::~Scratch() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 void FillTestBitmap(TBitmap& bitmap, int width, int height, bool smooth) {
   bitmap.Clear(TPixelFormat::pf24bit);
   bitmap.SetSize(width, height);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jpeg/jpeg_image.h"
+#include "support/process.h"
 #include "toolkit/bitmap.h"
 
 namespace lumora::jpeg_test {
@@ -25,17 +26,12 @@ void WriteFile(const Path& path, const std::string& bytes);
 // What the image writes when saved to a stream (encoding first when it holds only a bitmap).
 std::string Saved(TJPEGImage& image);
 
-// A directory removed with its contents at the end.
-class Scratch {
+// A directory removed with its contents at the end, whose names come as paths.
+class Scratch : public test::ScratchDirectory {
  public:
-  Scratch();
-  ~Scratch();
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-  Path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  Path path_;
+  std::filesystem::path operator/(const std::string& name) const {
+    return std::filesystem::path(ScratchDirectory::Path()) / name;
+  }
 };
 
 // A photo-like test picture: waves, a sawtooth with hard edges and grain, or only gentle waves.
