@@ -17,9 +17,12 @@ cp -n "$repo/data/img/"* "$run/img/"
 cp -n "$repo/data/使用说明.txt" "$run/"
 
 children=()
+# Lumora first, then the tray host and the X server it was using.
 cleanup() {
-  for pid in "${children[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  for ((i = ${#children[@]} - 1; i >= 0; i--)); do
+    kill "${children[i]}" 2>/dev/null || true
+    wait "${children[i]}" 2>/dev/null || true
+  done
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
