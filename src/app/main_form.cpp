@@ -16,7 +16,6 @@
 #include <QTimer>
 
 #include "app/appearance.h"
-#include "app/list_store.h"
 #include "app/resources.h"
 #include "platform/hot_keys.h"
 #include "platform/screen_saver_guard.h"
@@ -107,6 +106,11 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
   DragX = 0;
   DragY = 0;
   AppDir = GetCurrentDir();
+  // Without its directory the program would put its files somewhere the user never chose.
+  if (AppDir.empty()) {
+    MessageBox("无法确定Lumora的当前目录(它可能已被删除),Lumora无法启动!", "错误提示");
+    throw EAbort();
+  }
   BmpFile = AppDir + kPathDelimiter + "zodeveda.bmp";
   JpgFile = AppDir + kPathDelimiter + "zodeveda.jpg";
   // 4. to 6. What the user's settings and the last run left behind.
@@ -158,13 +162,12 @@ void TForm1::BuildLayout() {
   RadioButton4->setChecked(true);
   CheckBox4 = MakeCheck<QCheckBox>(GroupBox5, "CheckBox4", "禁用屏保", 8, 285, 81, 17);
   CheckBox4->setChecked(true);
-  ScrollBox1 = Place(new QScrollArea(GroupBox5), "ScrollBox1", 328, 16, 273, 289);
-  ScrollBox1->setWidgetResizable(false);
-  Image2 = new QLabel;
+  ScrollBox1 = Place(new TScrollBox(GroupBox5), "ScrollBox1", 328, 16, 273, 289);
+  Image2 = new TImage;
   Image2->setObjectName(QStringLiteral("Image2"));
   Image2->setGeometry(0, 0, 257, 281);
   Image2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  ScrollBox1->setWidget(Image2);
+  ScrollBox1->SetContent(Image2);
 
   // The display style: a frame with three exclusive buttons that belong to the window itself.
   RadioGroup1 = MakeGroup(this, "RadioGroup1", "墙纸显示方式", 0, 312, 89, 121, kSkyBlue);
@@ -271,7 +274,13 @@ void TForm1::WireHandlers() {
   auto wire = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
     connect(sender, signal, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
   };
-  wire(ListBox1, &QListWidget::itemClicked, &TForm1::ListBox1Click);
+  wire(ListBox1, &TListBox::UserSelected, &TForm1::ListBox1Click);
+  connect(Image2, &TImage::MouseDown, this,
+          [this](Qt::MouseButton button, Qt::MouseButtons held, int x, int y) {
+            RunHandler([&] { Image2MouseDown(button, held, x, y); });
+          });
+  connect(Image2, &TImage::MouseMove, this,
+          [this](Qt::MouseButtons held, int x, int y) { RunHandler([&] { Image2MouseMove(held, x, y); }); });
   const std::pair<QPushButton*, void (TForm1::*)()> buttons[] = {
       {Button1, &TForm1::Button1Click},   {Button2, &TForm1::Button2Click},
       {Button3, &TForm1::Button3Click},   {Button4, &TForm1::Button4Click},
@@ -333,28 +342,6 @@ void TForm1::ReadFirstRunMark() {
   registry.CloseKey();
 }
 
-void TForm1::FirstRunFill() {
-  ListBox1->clear();
-}
-
-void TForm1::ReadAutoSavedList() {
-  const std::string path = AppDir + kPathDelimiter + kAutoSavedList;
-  if (!FileExists(path)) return;
-  const QStringList entries = ReadListFile(path);
-  ListBox1->clear();
-  ListBox1->addItems(entries);
-}
-
-void TForm1::WriteAutoSavedList() {
-  QStringList entries;
-  for (int i = 0; i < ListBox1->count(); ++i) entries << ListBox1->item(i)->text();
-  // A list that cannot be written is not reported; the previous file then stays as it was.
-  try {
-    WriteListFile(AppDir + kPathDelimiter + kAutoSavedList, entries);
-  } catch (const Exception&) {
-  }
-}
-
 void TForm1::FormCreate() {}
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -376,7 +363,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
 }
 
 void TForm1::FormClose() {
-  if (ListBox1->count() >= 1) WriteAutoSavedList();
+  SaveAutoSavedList();
   hotKeys_->Unregister(kHotKeyId);
   Timer1->stop();
   Timer2->stop();
@@ -385,6 +372,10 @@ void TForm1::FormClose() {
 void TForm1::BitBtn3Click() {
   ExitAllowed = true;
   close();
+}
+
+void TForm1::EndSession() {
+  BitBtn3Click();
 }
 
 void TForm1::N3Click() {
@@ -417,15 +408,6 @@ void TForm1::ShowScreenSaverRefusal() {
   OwnedMessageBox("系统将启动屏幕保护程序,但被阻止", "信息提示");
 }
 
-void TForm1::ListBox1Click() {}
-void TForm1::Button2Click() {}
-void TForm1::Button3Click() {}
-void TForm1::Button4Click() {}
-void TForm1::Button5Click() {}
-void TForm1::Button6Click() {}
-void TForm1::Button7Click() {}
-void TForm1::Button10Click() {}
-void TForm1::Button11Click() {}
 void TForm1::Button12Click() {}
 void TForm1::RadioButton1Click() {}
 void TForm1::RadioButton2Click() {}

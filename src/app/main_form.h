@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/controls.h"
 
@@ -46,6 +47,12 @@ class TForm1 : public QWidget {
   // The system-command handler. Returns true when the command was handled here and must go no further.
   bool WMSysCommand(unsigned command);
 
+  // The session is ending (log-out, a termination signal): leave the way "退出" does, list saved.
+  void EndSession();
+  // Writes the list to the auto-saved list file when it holds at least one entry. A file that cannot be
+  // written is not reported: the previous one then stays as it was.
+  void SaveAutoSavedList();
+
   // Controls, by their layout names.
   QGroupBox* GroupBox5;
   TListBox* ListBox1;
@@ -53,8 +60,8 @@ class TForm1 : public QWidget {
   QGroupBox* RadioGroup2;
   QRadioButton *RadioButton4, *RadioButton5;
   QCheckBox* CheckBox4;
-  QScrollArea* ScrollBox1;
-  QLabel* Image2;
+  TScrollBox* ScrollBox1;
+  TImage* Image2;
   QGroupBox* RadioGroup1;
   QRadioButton *RadioButton1, *RadioButton2, *RadioButton3;
   QGroupBox* GroupBox1;
@@ -104,7 +111,7 @@ class TForm1 : public QWidget {
   void Timer3Timer();
   void Button1Click();
   void N1Click();
-  // Wired now, filled in by the list, rotation, decoration, link and version-check work.
+  // The wallpaper list and its preview.
   void ListBox1Click();
   void Button2Click();
   void Button3Click();
@@ -114,6 +121,9 @@ class TForm1 : public QWidget {
   void Button7Click();
   void Button10Click();
   void Button11Click();
+  void Image2MouseDown(Qt::MouseButton Button, Qt::MouseButtons Shift, int X, int Y);
+  void Image2MouseMove(Qt::MouseButtons Shift, int X, int Y);
+  // Wired now, filled in by the rotation, decoration, link and version-check work.
   void Button12Click();
   void RadioButton1Click();
   void RadioButton2Click();
@@ -148,7 +158,13 @@ class TForm1 : public QWidget {
   void ReadFirstRunMark();
   void FirstRunFill();
   void ReadAutoSavedList();
-  void WriteAutoSavedList();
+  // Runs a file dialog; false when the user cancelled it.
+  static bool Execute(QFileDialog* dialog);
+  // The file names the dialog returned, as the file system's bytes.
+  static std::vector<std::string> ChosenFiles(const QFileDialog* dialog);
+  // Shows the picture of a list entry in the preview; raises the loader's error, and the preview then
+  // keeps its picture.
+  void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
 
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;

@@ -1,9 +1,12 @@
 #include "toolkit/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -86,7 +89,40 @@ std::string TemporaryNameFor(const std::string& fileName) {
          std::to_string(random() % 1000000);
 }
 
+// The file a name finally stands for, following symbolic links (a dangling one too, so that writing
+// creates its target). Raises EFCreateError for a loop of links.
+std::string ResolveLinks(const std::string& fileName) {
+  std::string name = fileName;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (::lstat(name.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return name;
+    std::vector<char> target(static_cast<std::size_t>(info.st_size) + 256);
+    const ssize_t length = ::readlink(name.c_str(), target.data(), target.size());
+    if (length <= 0) return name;
+    const std::string link(target.data(), static_cast<std::size_t>(length));
+    name = link.front() == '/' ? link : DirectoryOf(name) + "/" + link;
+  }
+  throw EFCreateError(CreateErrorText(fileName, ELOOP));
+}
+
+bool MayNotWriteHere(int error) {
+  return error == EACCES || error == EPERM;
+}
+
+// Folds ASCII letters only, as the file name masks of the program do.
+std::string FoldCase(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 }  // namespace
+
+bool PathExists(const std::string& fileName) {
+  struct stat info {};
+  return !fileName.empty() && ::lstat(fileName.c_str(), &info) == 0;
+}
 
 bool FileExists(const std::string& fileName) {
   if (fileName.empty()) return false;
@@ -151,17 +187,22 @@ void WriteFileText(const std::string& fileName, std::string_view contents) {
 }
 
 void WriteFileAtomically(const std::string& fileName, std::string_view contents, unsigned newFileMode) {
+  const std::string target = ResolveLinks(fileName);
   struct stat existing {};
-  const bool replacing = ::stat(fileName.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
+  const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = TemporaryNameFor(fileName);
+    temporary = TemporaryNameFor(target);
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(newFileMode));
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) throw EFCreateError(CreateErrorText(fileName, errno));
+  if (fd < 0) {
+    const int error = errno;
+    if (replacing && MayNotWriteHere(error)) return WriteFileText(target, contents);
+    throw EFCreateError(CreateErrorText(fileName, error));
+  }
   FileDescriptor file(fd);
 
   int error = WriteAll(file.Get(), contents);
@@ -169,16 +210,35 @@ void WriteFileAtomically(const std::string& fileName, std::string_view contents,
   // Without the fsync a crash soon after the rename can leave the new name pointing at an empty file.
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
   if (file.Close() != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), fileName.c_str()) != 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temporary.c_str());
+    // A sticky folder refuses to replace another user's file that this user may still write.
+    if (replacing && MayNotWriteHere(error)) return WriteFileText(target, contents);
     throw EWriteError(WriteErrorText(fileName, error));
   }
 
   // Make the rename itself durable. A failure here cannot be undone and the new contents are in place,
   // so it is not reported.
-  FileDescriptor directory(::open(DirectoryOf(fileName).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (directory.Get() >= 0) ::fsync(directory.Get());
+}
+
+std::vector<std::string> FindFileNames(const std::string& folder, const std::string& mask) {
+  std::vector<std::pair<std::string, std::string>> found;  // folded name, name
+  DIR* directory = ::opendir(folder.c_str());
+  if (directory == nullptr) return {};
+  while (const dirent* entry = ::readdir(directory)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (::fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0) found.emplace_back(FoldCase(name), name);
+  }
+  ::closedir(directory);
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> names;
+  names.reserve(found.size());
+  for (auto& [folded, name] : found) names.push_back(std::move(name));
+  return names;
 }
 
 std::string GetCurrentDir() {

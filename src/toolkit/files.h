@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumora {
 
@@ -18,6 +19,10 @@ inline constexpr std::string_view kPathSeparators = "/";
 // True for an existing regular file, or a symbolic link that leads to one; false for directories,
 // devices, dangling links and anything that cannot be examined.
 bool FileExists(const std::string& fileName);
+
+// True when anything stands at that name: a file, a folder, a device, or a symbolic link, even one that
+// leads nowhere.
+bool PathExists(const std::string& fileName);
 
 // The extension, dot included, taken from the last dot after the last separator: "x.tar.gz" -> ".gz",
 // ".bashrc" -> ".bashrc", "a/b.c/d" -> "". No dot gives empty text.
@@ -42,9 +47,19 @@ void WriteFileText(const std::string& fileName, std::string_view contents);
 // Replaces the file as one step: the contents go to a new file in the same directory, are flushed to
 // disk and then renamed over the old one, so readers (and a crash) see either the old file or the new
 // one, never a mixture. An existing file keeps its permissions; a new one gets newFileMode less the
-// umask. Raises EFCreateError or EWriteError; on failure the old file is untouched and no temporary
-// file remains.
+// umask. A symbolic link is followed: the file it leads to is the one replaced (created when the link
+// dangles), and the link stays. Raises EFCreateError or EWriteError; on failure the old file is
+// untouched and no temporary file remains.
+//
+// A folder that may not be written to can still hold a file that may: that file is then written in
+// place, as WriteFileText does, because nothing better is allowed there.
 void WriteFileAtomically(const std::string& fileName, std::string_view contents, unsigned newFileMode = 0666);
+
+// The names in a folder that match a mask of '*' and '?' wildcards, ignoring letter case, of every kind
+// of entry (files, folders, hidden names, links) except "." and "..". They come sorted as a
+// case-insensitive file system lists them: by name with letter case folded, then by the exact bytes.
+// A folder that cannot be read gives no names.
+std::vector<std::string> FindFileNames(const std::string& folder, const std::string& mask);
 
 // The working directory, whatever its length; empty text if it cannot be determined (for example
 // when it has been deleted).

@@ -48,6 +48,10 @@ MessageResult AskOkCancel(const std::string& text, const std::string& caption) {
   return Deliver({MessageKind::Question, text, caption, true, true});
 }
 
+MessageResult AskYesNo(const std::string& text, const std::string& caption) {
+  return Deliver({MessageKind::Question, text, caption, true, false, true});
+}
+
 void ShowException(const std::exception& error) {
   if (dynamic_cast<const EAbort*>(&error) != nullptr) return;
   Deliver({MessageKind::ErrorDisplay, error.what(), ApplicationTitle(), true, false});

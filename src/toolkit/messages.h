@@ -23,6 +23,7 @@ struct MessageRequest {
   std::string caption;
   bool ownedByMainWindow = false;  // modal to the main window rather than free-standing
   bool okCancel = false;           // OK and Cancel buttons rather than OK alone
+  bool yesNo = false;              // Yes and No buttons, No the default (Ok stands for Yes)
 };
 
 // Every message the program shows goes through the one installed sink: the application installs one
@@ -46,6 +47,8 @@ MessageResult OwnedMessageBox(const std::string& text, const std::string& captio
 void ShowMessage(const std::string& text);
 // OK / Cancel question, modal to the main window.
 MessageResult AskOkCancel(const std::string& text, const std::string& caption);
+// Yes / No question with No as the default, modal to the main window: Ok means yes.
+MessageResult AskYesNo(const std::string& text, const std::string& caption);
 
 // The application's standard error display: a box with the error's text as it is, captioned with the
 // application title and modal to the main window. EAbort shows nothing: it exists to end an operation

@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +63,17 @@ class FormTest : public ::testing::Test {
       QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+  }
+
+  // Answers the file dialog when it runs: types the names (full paths, or names in the dialog's folder)
+  // into its file name box and accepts, as a user would; no names cancels it.
+  static void AnswerDialog(QFileDialog* dialog, const QStringList& names) {
+    QTimer::singleShot(0, dialog, [dialog, names] {
+      if (names.isEmpty()) return dialog->reject();
+      QString typed = names.size() == 1 ? names.front() : "\"" + names.join("\" \"") + "\"";
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+      static_cast<QDialog*>(dialog)->accept();  // the dialog's own checks run, as for the OK button
+    });
   }
 
   ScratchDirectory dir_;

@@ -44,7 +44,7 @@ const Expected kControls[] = {
     {"RadioButton4", "GroupBox5", "QRadioButton", "自动更换墙纸", 96, 272, 113, 17, 1, true},
     {"RadioButton5", "GroupBox5", "QRadioButton", "热键更换墙纸", 208, 272, 105, 17, 1, true},
     {"CheckBox4", "GroupBox5", "QCheckBox", "禁用屏保", 8, 285, 81, 17, 0, true},
-    {"ScrollBox1", "GroupBox5", "QScrollArea", nullptr, 328, 16, 273, 289, 0, true},
+    {"ScrollBox1", "GroupBox5", "lumora::TScrollBox", nullptr, 328, 16, 273, 289, 0, true},
     {"RadioGroup1", "Form1", "QGroupBox", "墙纸显示方式", 0, 312, 89, 121, 0, true},
     {"RadioButton1", "Form1", "QRadioButton", "居中", 16, 336, 57, 17, 0, true},
     {"RadioButton2", "Form1", "QRadioButton", "拉伸", 16, 368, 57, 17, 0, true},
@@ -165,7 +165,7 @@ TEST_F(MainFormLayout, InitialSelectionsAndChoices) {
   }
   form.ListBox1->clear();
   // The preview image lives inside the scrolling panel.
-  EXPECT_EQ(form.ScrollBox1->widget(), form.Image2);
+  EXPECT_TRUE(form.ScrollBox1->isAncestorOf(form.Image2));
   EXPECT_EQ(form.Image2->geometry(), QRect(0, 0, 257, 281));
   // Radio buttons 1–3 form one exclusive set; 4 and 5 another.
   form.RadioButton3->setChecked(true);

@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "jpeg/jpeg_file_formats.h"
+
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  const lumora::JpegFileFormats jpegFiles;  // as the program registers them at start-up
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

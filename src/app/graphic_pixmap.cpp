@@ -1,0 +1,38 @@
+#include "app/graphic_pixmap.h"
+
+#include <QImage>
+
+#include "jpeg/jpeg_image.h"
+#include "toolkit/bitmap.h"
+
+namespace lumora {
+
+namespace {
+
+QPixmap PixmapOfBitmap(const TBitmap& bitmap) {
+  if (bitmap.GetEmpty()) return {};
+  const bool palette = bitmap.GetPixelFormat() == TPixelFormat::pf8bit;
+  // Wraps the bitmap's rows without copying them; the pixmap takes its own copy in the screen's format.
+  QImage rows(bitmap.ScanLine(0), bitmap.GetWidth(), bitmap.GetHeight(), bitmap.RowStride(),
+              palette ? QImage::Format_Indexed8 : QImage::Format_BGR888);
+  if (palette) {
+    QList<QRgb> colours;
+    for (const TPaletteEntry& entry : bitmap.GetPalette())
+      colours.push_back(qRgb(entry.peRed, entry.peGreen, entry.peBlue));
+    // Indexes beyond the palette show black, as they read in the bitmap files themselves.
+    while (colours.size() < 256) colours.push_back(qRgb(0, 0, 0));
+    rows.setColorTable(colours);
+  }
+  return QPixmap::fromImage(rows);
+}
+
+}  // namespace
+
+QPixmap PixmapOf(TGraphic& graphic) {
+  if (auto* bitmap = dynamic_cast<TBitmap*>(&graphic)) return PixmapOfBitmap(*bitmap);
+  if (auto* jpeg = dynamic_cast<TJPEGImage*>(&graphic))
+    return jpeg->GetEmpty() ? QPixmap() : PixmapOfBitmap(jpeg->DecodedBitmap());
+  return {};
+}
+
+}  // namespace lumora
