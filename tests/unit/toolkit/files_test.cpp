@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -163,6 +164,60 @@ TEST(WriteFileAtomically, AFailedReplacementLeavesTheOldStateAndNoTemporaryFile)
 
   EXPECT_THROW(WriteFileAtomically(dir.File("absent/file"), "new"), EFCreateError);
   EXPECT_EQ(dir.Entries(), std::set<std::string>{"occupied"});
+}
+
+TEST(WriteFileAtomically, ALinkKeepsLeadingToTheFileItNames) {
+  TempDir dir;
+  fs::create_directory(dir.File("lists"));
+  PutFile(dir.File("lists/real.orl"), "old");
+  fs::create_symlink("lists/real.orl", dir.File("link.orl"));
+  fs::create_symlink("link.orl", dir.File("chain.orl"));
+  WriteFileAtomically(dir.File("chain.orl"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir.File("chain.orl")));
+  EXPECT_TRUE(fs::is_symlink(dir.File("link.orl")));
+  EXPECT_EQ(FileContents(dir.File("lists/real.orl")), "new");
+  EXPECT_EQ(TempDir::EntriesOf(dir.File("lists")), std::set<std::string>{"real.orl"});
+
+  fs::create_symlink("lists/later.orl", dir.File("dangling.orl"));
+  WriteFileAtomically(dir.File("dangling.orl"), "made");
+  EXPECT_EQ(FileContents(dir.File("lists/later.orl")), "made");
+
+  fs::create_symlink("loop-b", dir.File("loop-a"));
+  fs::create_symlink("loop-a", dir.File("loop-b"));
+  EXPECT_THROW(WriteFileAtomically(dir.File("loop-a"), "x"), EFCreateError);
+}
+
+TEST(WriteFileAtomically, AFolderThatMayNotBeWrittenGetsItsWritableFileOverwrittenInPlace) {
+  TempDir dir;
+  const std::string folder = dir.File("locked");
+  fs::create_directory(folder);
+  PutFile(folder + "/list.orl", "old contents");
+  fs::permissions(dir.Path(), fs::perms(0755));
+  fs::permissions(folder, fs::perms(0555));
+  fs::permissions(folder + "/list.orl", fs::perms(0666));
+  // Root may write anywhere; the folder's lock holds only for an ordinary user.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    try {
+      WriteFileAtomically(folder + "/list.orl", "new");
+    } catch (...) {
+      ::_exit(3);
+    }
+    bool refused = false;
+    try {
+      WriteFileAtomically(folder + "/absent.orl", "new");
+    } catch (const EFCreateError&) {
+      refused = true;
+    }
+    ::_exit(refused ? 0 : 4);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(FileContents(folder + "/list.orl"), "new");
+  EXPECT_EQ(TempDir::EntriesOf(folder), std::set<std::string>{"list.orl"});
+  fs::permissions(folder, fs::perms(0755));
 }
 
 }  // namespace
