@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libx11-dev libxss-dev libxtst-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev
   xvfb xdotool x11-apps x11-utils x11-xserver-utils trayer

@@ -1,4 +1,5 @@
 // Editing the wallpaper list, and the preview beside it.
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 
@@ -34,7 +35,11 @@ std::vector<std::string> WithoutLineBreaks(const std::vector<std::string>& names
 }  // namespace
 
 bool TForm1::Execute(QFileDialog* dialog) {
-  return dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+  const bool chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+  // The name box's completion list opens when the folder has been read, which may be after a quick
+  // Return closed the dialog: left open, it would take the user's next click in the window.
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  return chosen;
 }
 
 std::vector<std::string> TForm1::ChosenFiles(const QFileDialog* dialog) {

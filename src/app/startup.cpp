@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QTranslator>
 #include <cstdio>
 #include <memory>
 
 #include "app/appearance.h"
+#include "app/controls.h"
 #include "app/main_form.h"
 #include "app/qt_messages.h"
 #include "app/resources.h"
@@ -16,6 +19,7 @@
 #include "jpeg/jpeg_image.h"
 #include "platform/display.h"
 #include "platform/instance_mutex.h"
+#include "platform/session_end.h"
 #include "toolkit/exceptions.h"
 #include "toolkit/messages.h"
 
@@ -34,6 +38,15 @@ void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& Fi
   TForm1 Form1;
   QtMessageSink::Instance().SetMainWindow(&Form1);
   QObject::connect(&Form1, &TForm1::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  // The program lives in the tray and is seldom ended by "退出": a log-out, a termination signal or the X
+  // server going away must leave the same way, so a list edited since the start is saved.
+  const auto endSession = [&Form1] { RunHandler([&Form1] { Form1.EndSession(); }); };
+#ifndef QT_NO_SESSIONMANAGER
+  QObject::connect(&app, &QGuiApplication::commitDataRequest, &Form1, endSession);
+#endif
+  // Declared after Form1, so it is gone before the window: a request to end never finds it half destroyed.
+  const std::unique_ptr<platform::SessionEndWatch> sessionEnd =
+      platform::WatchSessionEnd(endSession, [&Form1] { Form1.SaveAutoSavedList(); });
   Form1.FormCreate();
   WaitForSplashTime(clock, t0);
   First->hide();
@@ -52,6 +65,12 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
     return 1;
   }
   QApplication app(argc, argv);
+  // Qt's own dialogs and standard buttons speak the interface's language; without the file they stay English.
+  QTranslator qtTranslations;
+  if (qtTranslations.load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qtTranslations);
+  }
   QApplication::setApplicationName(QStringLiteral("Lumora"));
   QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
   // Hiding to the tray closes no window for good; only the main window's close ends the program.

@@ -88,10 +88,14 @@ void DesktopDriver::Key(unsigned long window, const std::string& keys) const {
 bool DesktopDriver::AnswerMessageBox(const std::string& caption) const {
   const auto box = WaitForWindow(caption);
   if (!box) return false;
-  // Without a window manager the box has no focus of its own until it is given one.
-  Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
-  Key(*box, "Return");
-  return WaitUntilGone(caption, std::chrono::seconds(5));
+  // Without a window manager the box has no focus of its own until it is given one; a box that has only
+  // just appeared may not take keys yet, so press again until it goes.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
+    Key(*box, "Return");
+    if (WaitUntilGone(caption, std::chrono::seconds(1))) return true;
+  }
+  return false;
 }
 
 void DesktopDriver::RequestClose(unsigned long window) const {

@@ -67,6 +67,10 @@ XvfbServer::~XvfbServer() {
   server_.reset();
 }
 
+void XvfbServer::Stop() const {
+  server_->Terminate();
+}
+
 ProcessOptions XvfbServer::Options() const {
   ProcessOptions options;
   options.setEnv["DISPLAY"] = display_;

@@ -17,6 +17,9 @@ class XvfbServer {
 
   // Starts a notification-area host (trayer) and waits until it owns the tray selection.
   void StartTrayHost();
+  // Ends the server now, as a crash of the X server would end the session of its clients. Const because
+  // sessions hand their server out read-only: stopping it is what a test does to that session.
+  void Stop() const;
   // A shell-free environment for programs that should talk to this server.
   ProcessOptions Options() const;
 

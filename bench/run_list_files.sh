@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs bench_list_files (the wallpaper list's files in the real main window, against plain Qt) in a scratch
+# directory with its own settings store and runtime directory, on a private X server when there is no
+# display. Exits non-zero when a result is wrong or a target is missed.
+#
+# usage: bench/run_list_files.sh path/to/bench_list_files [runs]     (Xvfb needed without a display)
+set -euo pipefail
+
+bench=$(realpath "${1:?usage: $0 path/to/bench_list_files [runs]}")
+runs=${2:-7}
+work=$(mktemp -d)
+xvfb=""
+cleanup() {
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+  # Xvfb picks a free display number and tells it through this pipe.
+  fifo=$(mktemp -u) && mkfifo "$fifo" && exec {displayfd}<>"$fifo" && rm -f "$fifo"
+  Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  read -r -t 15 number <&"$displayfd"
+  export DISPLAY=":$number"
+fi
+
+mkdir -p "$work/config" "$work/runtime" "$work/run" && chmod 700 "$work/runtime"
+cd "$work/run"
+XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb "$bench" "$runs"

@@ -1,0 +1,177 @@
+// The wallpaper list as a person uses it in the real window: the first start's pictures, the preview and
+// its dragging, the buttons with their dialogs and messages, and the list kept from one start to the next.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "e2e/lumora_session.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+class WallpaperListE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || !ProgramAvailable("trayer")) {
+      GTEST_SKIP() << "needs Xvfb, xdotool and trayer (the README's set-up installs them)";
+    }
+    session_ = std::make_unique<LumoraSession>();
+    fs::create_directories(S().Dir() / "img");
+  }
+  LumoraSession& S() { return *session_; }
+  const DesktopDriver& D() { return S().Driver(); }
+  std::string Log() { return ReadWholeFile(S().Dir() / "lumora.log"); }
+
+  void NotFirstRun() {
+    fs::create_directories(S().Dir() / "config/lumora");
+    WriteWholeFile(S().Dir() / "config/lumora/registry.ini",
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
+  }
+  // A solid picture drawn by ImageMagick; the extension picks the kind.
+  std::string Picture(const std::string& name, const std::string& colour) {
+    const std::string path = S().Dir() / name;
+    const std::string kind = name.ends_with(".bmp") ? "BMP3:" : "";
+    EXPECT_EQ(RunProgram({"/usr/bin/convert", "-size", "200x150", "xc:" + colour, kind + path}).exitCode, 0);
+    return path;
+  }
+  // The centre of list row r, and of a button given by its place on the window.
+  void ClickRow(unsigned long window, int row) { D().Click(window, 60, 23 + 13 * row); }
+  void ClickButton(unsigned long window, int left, int top) { D().Click(window, left + 37, top + 12); }
+  // Types a file name into the file dialog with that title and accepts it with Return, as a person at the
+  // keyboard would (the keys go to the focused window). A dialog that has only just appeared may not
+  // take keys yet: type again until it goes.
+  void AnswerFileDialog(const std::string& title, const std::string& name) {
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      const auto dialog = D().WaitForWindow(title + ".*", 10s);
+      ASSERT_TRUE(dialog) << title << "\n" << Log();
+      std::this_thread::sleep_for(500ms);
+      D().Run({"xdotool", "windowfocus", "--sync", std::to_string(*dialog)});
+      D().Run({"xdotool", "key", "ctrl+a"});
+      D().Run({"xdotool", "type", "--delay", "5", name});
+      D().Run({"xdotool", "key", "Return"});
+      if (D().WaitUntilGone(title + ".*", 3s)) return;
+    }
+    FAIL() << "the dialog " << title << " stayed";
+  }
+  // Whether the window shows about that colour at a point (JPEG pictures come back a little off).
+  bool ShowsColour(unsigned long window, int x, int y, int r, int g, int b) {
+    const std::string shot = S().Dir() / "shot.png";
+    if (!D().Screenshot(window, shot)) return false;
+    const std::string at = std::to_string(x) + "," + std::to_string(y);
+    const std::string pixel = RunProgram({"/usr/bin/convert", shot, "-format",
+                                          "%[fx:int(255*p{" + at + "}.r)] %[fx:int(255*p{" + at +
+                                              "}.g)] %[fx:int(255*p{" + at + "}.b)]",
+                                          "info:"})
+                                  .output;
+    int shown[3] = {-1, -1, -1};
+    if (std::sscanf(pixel.c_str(), "%d %d %d", &shown[0], &shown[1], &shown[2]) != 3) return false;
+    return std::abs(shown[0] - r) < 24 && std::abs(shown[1] - g) < 24 && std::abs(shown[2] - b) < 24;
+  }
+  static bool WaitForFile(const std::string& path) {
+    for (int i = 0; i < 50 && !fs::exists(path); ++i) std::this_thread::sleep_for(100ms);
+    return fs::exists(path);
+  }
+
+  std::unique_ptr<LumoraSession> session_;
+};
+
+TEST_F(WallpaperListE2e, FirstStartListsTheSamplesPreviewsDragsAndTheListComesBackNextTime) {
+  for (const auto& sample : fs::directory_iterator(std::string(LUMORA_SOURCE_DIR) + "/data/img")) {
+    fs::copy_file(sample.path(), S().Dir() / ("img/" + sample.path().filename().string()));
+  }
+  fs::rename(Picture("red.jpg", "#ff0000"), S().Dir() / "img/red.jpg");
+  fs::rename(Picture("blue.bmp", "#0000ff"), S().Dir() / "img/blue.bmp");
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+
+  // dawn, lagoon, red, sky, then the bitmaps: blue, tiles.
+  ClickRow(*main, 2);
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(ShowsColour(*main, 340, 30, 255, 0, 0)) << Log();
+  // Dragged 30 pixels right and 20 down; the next picture shows at the same place.
+  D().Run({"xdotool",
+           "mousemove",
+           "--window",
+           std::to_string(*main),
+           "400",
+           "100",
+           "mousedown",
+           "1",
+           "mousemove",
+           "--window",
+           std::to_string(*main),
+           "415",
+           "110",
+           "mousemove",
+           "--window",
+           std::to_string(*main),
+           "430",
+           "120",
+           "mouseup",
+           "1"});
+  ClickRow(*main, 4);
+  ASSERT_TRUE(WaitForFile(S().Dir() / "zodeveda.jpg")) << Log();
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(ShowsColour(*main, 340, 30, 0, 0, 255));
+  EXPECT_TRUE(ShowsColour(*main, 375, 55, 0, 0, 255));
+
+  ClickButton(*main, 522, 528);  // "退出"
+  ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  const std::string img = S().Dir() / "img/";
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), img + "dawn.jpg\r\n" + img + "lagoon.jpg\r\n" + img +
+                                                           "red.jpg\r\n" + img + "sky.jpg\r\n" + img +
+                                                           "blue.bmp\r\n" + img + "tiles.bmp\r\n");
+
+  // The next start reads the saved list, a name that is not UTF-8 included, and writes it back whole.
+  WriteWholeFile(S().Dir() / "zodeveda.orl", img + "\xD6\xD0\xCE\xC4.jpg\n" + img + "red.jpg");
+  lumora = S().Start();
+  main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+  ClickButton(*main, 522, 528);
+  ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"),
+            img + "\xD6\xD0\xCE\xC4.jpg\r\n" + img + "red.jpg\r\n");
+}
+
+TEST_F(WallpaperListE2e, ButtonsDialogsAndMessagesEditSaveAndOpenTheList) {
+  NotFirstRun();
+  const std::string red = Picture("red.jpg", "#ff0000"), blue = Picture("blue.bmp", "#0000ff");
+  const std::string green = Picture("green.jpg", "#00ff00");
+  WriteWholeFile(S().Dir() / "other.orl", red + "\n" + blue + "\n" + green);
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+
+  ClickButton(*main, 168, 216);  // "删除" with nothing selected
+  ASSERT_TRUE(D().AnswerMessageBox("消息提示")) << Log();
+  ClickButton(*main, 88, 216);  // "保存" of an empty list
+  ASSERT_TRUE(D().AnswerMessageBox("消息提示")) << Log();
+
+  ClickButton(*main, 8, 184);  // "添加"
+  AnswerFileDialog("添加一个或多个图象文件", blue);
+  ClickButton(*main, 88, 216);  // "保存" under a name without extension
+  AnswerFileDialog("将当前墙纸列表保存为Lumora墙纸列表文件", S().Dir() / "mine");
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "mine.orl"), blue + "\r\n") << Log();
+
+  ClickButton(*main, 8, 216);  // "打开" a list with LF line ends and none after the last line
+  AnswerFileDialog("打开已有的Lumora墙纸列表文件", S().Dir() / "other.orl");
+  ClickRow(*main, 2);
+  ClickButton(*main, 168, 184);  // "上移": red, green, blue
+  ClickRow(*main, 0);
+  ClickButton(*main, 168, 184);
+  ASSERT_TRUE(D().AnswerMessageBox("消息提示")) << Log();  // already at the top
+  ClickButton(*main, 168, 216);                            // "删除" red: green, blue
+  ClickButton(*main, 522, 528);                            // "退出"
+  ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), green + "\r\n" + blue + "\r\n");
+}
+
+}  // namespace
+}  // namespace lumora::test
