@@ -5,41 +5,13 @@
 #include <optional>
 #include <vector>
 
+#include "toolkit/utf8.h"
+
 namespace lumora {
 
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// The length of the well-formed UTF-8 sequence at the start of text, 0 when there is none: no
-// overlong forms, no surrogates, nothing beyond U+10FFFF.
-std::size_t Utf8SequenceLength(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
-}
 
 // The text as UTF-8 with every byte that starts no well-formed sequence replaced; valid tells whether
 // there was none.
@@ -48,7 +20,7 @@ std::string SanitizedUtf8(std::string_view text, bool& valid) {
   out.reserve(text.size());
   valid = true;
   while (!text.empty()) {
-    const std::size_t length = Utf8SequenceLength(text);
+    const std::size_t length = Utf8SequenceLength(text, 0);
     if (length == 0) {
       valid = false;
       out += kReplacement;

@@ -20,6 +20,12 @@ ProcessOptions LumoraSession::Options() const {
   return options;
 }
 
+void LumoraSession::MarkNotFirstRun() const {
+  std::filesystem::create_directories(dir_ / "config/lumora");
+  WriteWholeFile(dir_ / "config/lumora/registry.ini",
+                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
+}
+
 std::unique_ptr<ChildProcess> LumoraSession::Start(const std::string& log) const {
   ProcessOptions options = Options();
   options.outputFile = dir_ / log;
@@ -66,6 +72,13 @@ std::optional<unsigned long> LumoraSession::WaitForTrayIcon(std::chrono::millise
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   } while (std::chrono::steady_clock::now() < deadline);
   return std::nullopt;
+}
+
+void LumoraSessionTest::SetUp() {
+  if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || !ProgramAvailable("trayer")) {
+    GTEST_SKIP() << "needs Xvfb, xdotool and trayer (the README's set-up installs them)";
+  }
+  session_ = std::make_unique<LumoraSession>();
 }
 
 }  // namespace lumora::test

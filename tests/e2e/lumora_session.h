@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
@@ -19,6 +21,8 @@ class LumoraSession {
   // Starts a copy of the program in the scratch directory; its output goes to the named log.
   std::unique_ptr<ChildProcess> Start(const std::string& log = "lumora.log") const;
   ProcessOptions Options() const;
+  // Marks the first run as done, so that a start reads the saved list instead of filling it from img/.
+  void MarkNotFirstRun() const;
 
   const ScratchDirectory& Dir() const { return dir_; }
   const XvfbServer& Server() const { return server_; }
@@ -41,5 +45,15 @@ class LumoraSession {
 };
 
 inline constexpr const char* kMainTitle = "Lumora v3\\.1";
+
+// A test with a session of its own; skipped where the tools that drive the program are missing.
+class LumoraSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  LumoraSession& S() { return *session_; }
+  std::string Log() const { return ReadWholeFile(session_->Dir() / "lumora.log"); }
+
+  std::unique_ptr<LumoraSession> session_;
+};
 
 }  // namespace lumora::test

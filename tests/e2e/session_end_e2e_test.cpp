@@ -17,19 +17,13 @@ using namespace std::chrono_literals;
 constexpr const char* kHandWrittenList = "/pictures/a.jpg\n/pictures/b.bmp";
 constexpr const char* kSavedList = "/pictures/a.jpg\r\n/pictures/b.bmp\r\n";
 
-class SessionEnd : public ::testing::Test {
+class SessionEnd : public LumoraSessionTest {
  protected:
   void SetUp() override {
-    if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || !ProgramAvailable("trayer")) {
-      GTEST_SKIP() << "needs Xvfb, xdotool and trayer (the README's set-up installs them)";
-    }
-    session_ = std::make_unique<LumoraSession>();
-    std::filesystem::create_directories(S().Dir() / "config/lumora");
-    WriteWholeFile(S().Dir() / "config/lumora/registry.ini",
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
+    LumoraSessionTest::SetUp();
+    if (IsSkipped()) return;
+    S().MarkNotFirstRun();
   }
-  LumoraSession& S() { return *session_; }
-  std::string Log() { return ReadWholeFile(S().Dir() / "lumora.log"); }
   // A copy started on a hand-written list, its main window up.
   std::unique_ptr<ChildProcess> StartWithList() {
     WriteWholeFile(S().Dir() / "zodeveda.orl", kHandWrittenList);
@@ -37,7 +31,6 @@ class SessionEnd : public ::testing::Test {
     EXPECT_TRUE(S().WaitForMainWindow()) << Log();
     return lumora;
   }
-  std::unique_ptr<LumoraSession> session_;
 };
 
 TEST_F(SessionEnd, TerminationSignalsEndTheProgramSavingTheList) {

@@ -13,20 +13,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Startup : public ::testing::Test {
+class Startup : public LumoraSessionTest {
  protected:
-  void SetUp() override {
-    if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || !ProgramAvailable("trayer")) {
-      GTEST_SKIP() << "needs Xvfb, xdotool and trayer (the README's set-up installs them)";
-    }
-    session_ = std::make_unique<LumoraSession>();
-  }
-  LumoraSession& S() { return *session_; }
   // The main window's centre of a control, given by its place on the window.
   void ClickControl(unsigned long window, int left, int top, int width, int height) {
     S().Driver().Click(window, left + width / 2, top + height / 2);
   }
-  std::unique_ptr<LumoraSession> session_;
 };
 
 TEST_F(Startup, SplashStaysThreeSecondsThenTheMainWindowShows) {
@@ -102,9 +94,7 @@ TEST_F(Startup, AnErrorWhileTheWindowIsBuiltIsShownAndTheProgramEndsCleanly) {
 
 TEST_F(Startup, CloseBoxHidesTheWindowAndTheExitButtonEndsTheProgramSavingTheList) {
   // Not a first run, with a saved list written by hand (lone LF line ends).
-  std::filesystem::create_directories(S().Dir() / "config/lumora");
-  WriteWholeFile(S().Dir() / "config/lumora/registry.ini",
-                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
+  S().MarkNotFirstRun();
   WriteWholeFile(S().Dir() / "zodeveda.orl", "/pictures/a.jpg\n/pictures/b.bmp");
   auto lumora = S().Start();
   auto main = S().WaitForMainWindow();

@@ -15,24 +15,15 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-class WallpaperListE2e : public ::testing::Test {
+class WallpaperListE2e : public LumoraSessionTest {
  protected:
   void SetUp() override {
-    if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || !ProgramAvailable("trayer")) {
-      GTEST_SKIP() << "needs Xvfb, xdotool and trayer (the README's set-up installs them)";
-    }
-    session_ = std::make_unique<LumoraSession>();
+    LumoraSessionTest::SetUp();
+    if (IsSkipped()) return;
     fs::create_directories(S().Dir() / "img");
   }
-  LumoraSession& S() { return *session_; }
   const DesktopDriver& D() { return S().Driver(); }
-  std::string Log() { return ReadWholeFile(S().Dir() / "lumora.log"); }
 
-  void NotFirstRun() {
-    fs::create_directories(S().Dir() / "config/lumora");
-    WriteWholeFile(S().Dir() / "config/lumora/registry.ini",
-                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n");
-  }
   // A solid picture drawn by ImageMagick; the extension picks the kind.
   std::string Picture(const std::string& name, const std::string& colour) {
     const std::string path = S().Dir() / name;
@@ -77,8 +68,6 @@ class WallpaperListE2e : public ::testing::Test {
     for (int i = 0; i < 50 && !fs::exists(path); ++i) std::this_thread::sleep_for(100ms);
     return fs::exists(path);
   }
-
-  std::unique_ptr<LumoraSession> session_;
 };
 
 TEST_F(WallpaperListE2e, FirstStartListsTheSamplesPreviewsDragsAndTheListComesBackNextTime) {
@@ -141,7 +130,7 @@ TEST_F(WallpaperListE2e, FirstStartListsTheSamplesPreviewsDragsAndTheListComesBa
 }
 
 TEST_F(WallpaperListE2e, ButtonsDialogsAndMessagesEditSaveAndOpenTheList) {
-  NotFirstRun();
+  S().MarkNotFirstRun();
   const std::string red = Picture("red.jpg", "#ff0000"), blue = Picture("blue.bmp", "#0000ff");
   const std::string green = Picture("green.jpg", "#00ff00");
   WriteWholeFile(S().Dir() / "other.orl", red + "\n" + blue + "\n" + green);
