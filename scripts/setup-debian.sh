@@ -6,11 +6,14 @@ set -eu
 PACKAGES="
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-  libx11-dev libxss-dev libxtst-dev libjpeg62-turbo-dev
+  libx11-dev libxss-dev libxtst-dev libxrandr-dev libxext-dev libx11-xcb-dev libjpeg62-turbo-dev
+  libxres-dev
   libgtest-dev libgmock-dev
-  xvfb xdotool x11-apps x11-utils x11-xserver-utils trayer
-  imagemagick libjpeg-turbo-progs jpeginfo time
+  xvfb xdotool x11-apps x11-utils x11-xserver-utils trayer feh hsetroot
+  imagemagick libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time
   fonts-wqy-microhei
+  libglib2.0-dev libglib2.0-bin dbus-daemon dconf-service dconf-gsettings-backend gsettings-desktop-schemas
+  cinnamon-desktop-data mate-desktop-common xfconf nodejs
 "
 
 missing=""

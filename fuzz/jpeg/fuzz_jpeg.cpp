@@ -1,18 +1,23 @@
-// libFuzzer harness: any bytes through loading, decoding at both depths (with and without a palette to
-// map onto) and, for small pictures, encoding the result again.
+// libFuzzer harness: any bytes through the EXIF orientation reader, loading, decoding at both depths (with
+// and without a palette to map onto), turning the picture as its orientation says and, for small
+// pictures, encoding the result again.
 
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
 
+#include "jpeg/exif_orientation.h"
 #include "jpeg/jpeg_image.h"
+#include "toolkit/orientation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   // The last byte picks the mode. A JPEG file ends at its end-of-image marker, so seed files carry an
   // extra byte for this that the decoder never looks at.
   const std::uint8_t mode = data[size - 1];
+  const int orientation = lumora::JpegExifOrientation(data, size);
+  if (orientation < 1 || orientation > 8) __builtin_trap();
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
   lumora::TJPEGImage image;
   image.SetOutputBits(mode & 1 ? 8 : 24);
@@ -26,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pixels > 1'000'000 && pixels <= lumora::TBitmap::kMaxPixelBytes) return 0;
     lumora::TBitmap bitmap;
     bitmap.Assign(image);
+    lumora::ApplyOrientation(bitmap, orientation);
     if ((mode & 4) != 0 && pixels <= 250'000) {
       lumora::TJPEGImage again;
       again.SetMultiScan((mode & 8) != 0);

@@ -124,10 +124,8 @@ void TListBox::mousePressEvent(QMouseEvent* event) {
 
 void TListBox::mouseReleaseEvent(QMouseEvent* event) {
   QListWidget::mouseReleaseEvent(event);
-  // Reported once the click is over, so that what the choice shows (a box, say) never lands inside
-  // the box's own mouse handling.
   if (event->button() == Qt::LeftButton && std::exchange(pressedOnEntry_, false) && ItemIndex() >= 0) {
-    emit UserSelected();
+    ReportUserSelection();
   }
 }
 
@@ -135,7 +133,13 @@ void TListBox::keyPressEvent(QKeyEvent* event) {
   const int before = ItemIndex();
   QListWidget::keyPressEvent(event);
   const int after = ItemIndex();
-  if (after >= 0 && after != before) emit UserSelected();
+  if (after >= 0 && after != before) ReportUserSelection();
+}
+
+void TListBox::ReportUserSelection() {
+  // Reported from the event loop once the click or key has been handled, so that what the choice shows
+  // (a box that waits for the user, say) does not run inside the list's own input handling.
+  QMetaObject::invokeMethod(this, &TListBox::UserSelected, Qt::QueuedConnection);
 }
 
 void TImage::mousePressEvent(QMouseEvent* event) {

@@ -48,6 +48,8 @@ class TListBox : public QListWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void ReportUserSelection();
+
   int extent_ = 0;
   int itemHeight_ = 13;
   bool pressedOnEntry_ = false;

@@ -4,6 +4,7 @@
 
 #include "jpeg/jpeg_image.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/orientation.h"
 
 namespace lumora {
 
@@ -30,9 +31,13 @@ QPixmap PixmapOfBitmap(const TBitmap& bitmap) {
 
 QPixmap PixmapOf(TGraphic& graphic) {
   if (auto* bitmap = dynamic_cast<TBitmap*>(&graphic)) return PixmapOfBitmap(*bitmap);
-  if (auto* jpeg = dynamic_cast<TJPEGImage*>(&graphic))
-    return jpeg->GetEmpty() ? QPixmap() : PixmapOfBitmap(jpeg->DecodedBitmap());
-  return {};
+  auto* jpeg = dynamic_cast<TJPEGImage*>(&graphic);
+  if (jpeg == nullptr || jpeg->GetEmpty()) return {};
+  // A photo shows the right way up, as its camera noted; the turned copy shares nothing it changes.
+  TBitmap upright;
+  upright.Assign(jpeg->DecodedBitmap());
+  ApplyOrientation(upright, jpeg->ExifOrientation());
+  return PixmapOfBitmap(upright);
 }
 
 }  // namespace lumora

@@ -95,7 +95,8 @@ QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title,
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desktop)
+    : QWidget(parent), desktop_(std::move(desktop)) {
   InitResources();
   // 1. The window with all its controls and components; the tray icon shows at once.
   BuildLayout();
@@ -298,7 +299,14 @@ void TForm1::WireHandlers() {
                                                                  {RadioButton3, &TForm1::RadioButton3Click},
                                                                  {RadioButton4, &TForm1::RadioButton4Click},
                                                                  {RadioButton5, &TForm1::RadioButton5Click}};
-  for (const auto& [radio, handler] : radios) wire(radio, &QRadioButton::clicked, handler);
+  // A radio button's handler runs on every change to checked, by the user or by the program, and never
+  // for a click on the button that is already checked.
+  for (const auto& radio : radios) {
+    const auto handler = radio.second;
+    connect(radio.first, &QRadioButton::toggled, this, [this, handler](bool checked) {
+      if (checked) RunHandler([this, handler] { (this->*handler)(); });
+    });
+  }
   wire(N1, &QAction::triggered, &TForm1::N1Click);
   wire(N2, &QAction::triggered, &TForm1::N2Click);
   wire(N3, &QAction::triggered, &TForm1::N3Click);
@@ -314,23 +322,6 @@ void TForm1::SetLockedControlsEnabled(bool enabled) {
       if (Tag(child) == 1) child->setEnabled(enabled);
     }
   }
-}
-
-void TForm1::ReadDisplayStyle() {
-  TRegistry registry;
-  registry.RootKey = HKEY_CURRENT_USER;
-  registry.OpenKey("\\Control Panel\\desktop", false);
-  const std::string tile = registry.ReadString("TileWallPaper");
-  const std::string style = registry.ReadString("WallpaperStyle");
-  if (tile == "0" && style == "0") {
-    Exclusive(this, {RadioButton1, RadioButton2, RadioButton3});
-    RadioButton1->setChecked(true);
-  } else if (tile == "1" && style == "0") {
-    RadioButton3->setChecked(true);
-  } else if (tile == "0" && style == "2") {
-    RadioButton2->setChecked(true);
-  }
-  registry.CloseKey();
 }
 
 void TForm1::ReadFirstRunMark() {
@@ -408,10 +399,6 @@ void TForm1::ShowScreenSaverRefusal() {
   OwnedMessageBox("系统将启动屏幕保护程序,但被阻止", "信息提示");
 }
 
-void TForm1::Button12Click() {}
-void TForm1::RadioButton1Click() {}
-void TForm1::RadioButton2Click() {}
-void TForm1::RadioButton3Click() {}
 void TForm1::RadioButton4Click() {}
 void TForm1::RadioButton5Click() {}
 void TForm1::Button8Click() {}

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "platform/desktop_wallpaper.h"
+#include "toolkit/bitmap.h"
 
 namespace lumora {
 
@@ -37,12 +39,23 @@ class TForm1 : public QWidget {
   static constexpr unsigned kScClose = 61536;       // SC_CLOSE
   static constexpr unsigned kScScreenSave = 61760;  // SC_SCREENSAVE
 
-  explicit TForm1(QWidget* parent = nullptr);
+  // The desktop shows the wallpapers; by default the one of this session.
+  explicit TForm1(QWidget* parent = nullptr,
+                  std::unique_ptr<platform::DesktopWallpaper> desktop = platform::CreateDesktopWallpaper());
   ~TForm1() override;
 
   // Enables or disables the controls that a running rotation locks: the Tag-1 children of the list group
   // and of the order group.
   void SetLockedControlsEnabled(bool enabled);
+
+  // Fills BmpFile from a list entry whose file exists: a JPEG picture is decoded into it, a bitmap copied
+  // over it. False, with a message, for a file of any other kind; BmpFile then keeps what it held. Decoding
+  // and copying errors are raised, and BmpFile then keeps what it held too.
+  bool PrepareBmpFile(const std::string& path);
+  // Decodes the JPEG file source and writes its picture to target as a BMP file, replacing it in one step.
+  bool JpgToBmp(const std::string& source, const std::string& target);
+  // Hands BmpFile to the desktop as the wallpaper, in the style now set.
+  void ApplyBmpFile();
 
   // The system-command handler. Returns true when the command was handled here and must go no further.
   bool WMSysCommand(unsigned command);
@@ -123,11 +136,12 @@ class TForm1 : public QWidget {
   void Button11Click();
   void Image2MouseDown(Qt::MouseButton Button, Qt::MouseButtons Shift, int X, int Y);
   void Image2MouseMove(Qt::MouseButtons Shift, int X, int Y);
-  // Wired now, filled in by the rotation, decoration, link and version-check work.
+  // The wallpaper and its display style.
   void Button12Click();
   void RadioButton1Click();
   void RadioButton2Click();
   void RadioButton3Click();
+  // Wired now, filled in by the rotation, decoration, link and version-check work.
   void RadioButton4Click();
   void RadioButton5Click();
   void Button8Click();
@@ -167,6 +181,12 @@ class TForm1 : public QWidget {
   void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
 
+  void ChangeDisplayStyle(const QRadioButton* button, const platform::DisplayStylePair& pair);
+
+  std::unique_ptr<platform::DesktopWallpaper> desktop_;
+  // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
+  std::unique_ptr<TBitmap> preparedPicture_;
+  bool toldNoDesktop_ = false;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
   std::unique_ptr<platform::ScreenSaverGuard> screenSaverGuard_;
 };

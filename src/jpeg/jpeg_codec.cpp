@@ -143,9 +143,7 @@ bool Session::Report(j_common_ptr cinfo) noexcept {
     progress.totalPasses = cinfo->progress->total_passes;
     if (progress.decoding) {
       auto* info = reinterpret_cast<j_decompress_ptr>(cinfo);
-      if (info->input_scan_number > kMaxScans) {
-        throw EJPEG("JPEG error: more than " + std::to_string(kMaxScans) + " scans");
-      }
+      CountScan(*info);
       progress.outputScanline = info->output_scanline;
       progress.outputWidth = info->output_width;
       progress.outputHeight = info->output_height;
@@ -156,6 +154,25 @@ bool Session::Report(j_common_ptr cinfo) noexcept {
     pending_ = std::current_exception();
     return false;
   }
+}
+
+// The monitor runs before every row of input the codec consumes, and each scan's layout is set up before
+// its first row: a scan is counted, and refused, before any of its blocks are decoded.
+void Session::CountScan(const jpeg_decompress_struct& info) {
+  if (info.input_scan_number == countedScans_) return;
+  countedScans_ = info.input_scan_number;
+  // Interleaved or not, a scan runs over MCUs_per_row x MCU_rows_in_scan MCUs of blocks_in_MCU blocks.
+  scanBlocks_ += std::uint64_t{info.MCUs_per_row} * info.MCU_rows_in_scan *
+                 static_cast<std::uint64_t>(std::max(info.blocks_in_MCU, 1));
+  if (countedScans_ > kMaxScans || scanBlocks_ > kMaxScanBlocks) {
+    throw EJPEG("JPEG error #" + std::to_string(JERR_BAD_SCAN_SCRIPT));
+  }
+}
+
+void Decoder::LimitMemory(std::size_t bitmapBytes) {
+  const auto budget = static_cast<std::size_t>(kMaxCodecMemory);
+  // Zero would mean no limit at all to the codec.
+  info_.mem->max_memory_to_use = static_cast<long>(bitmapBytes < budget ? budget - bitmapBytes : 1);
 }
 
 Decoder::Decoder(const std::uint8_t* data, std::size_t size) {

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+#include "jpeg/exif_orientation.h"
 #include "jpeg/jpeg_codec.h"
 
 namespace lumora {
@@ -341,6 +342,10 @@ void TJPEGImage::AssignTo(TGraphic& dest) const {
   TGraphic::AssignTo(dest);
 }
 
+int TJPEGImage::ExifOrientation() const {
+  return JpegExifOrientation(data_->Bytes);
+}
+
 bool TJPEGImage::Equals(const TGraphic& other) const {
   const auto* jpeg = dynamic_cast<const TJPEGImage*>(&other);
   if (jpeg == nullptr) return false;
@@ -445,6 +450,8 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
     if (info.output_components != (format == TPixelFormat::pf24bit ? 3 : 1)) {
       throw EJPEG("JPEG error #" + std::to_string(JERR_CONVERSION_NOTIMPL));
     }
+    // The codec's whole-image buffers and the bitmap live at the same time: one budget for both.
+    decoder.LimitMemory(stride * info.output_height);
 
     decoder.Run([](void* i) { jpeg_start_decompress(static_cast<jpeg_decompress_struct*>(i)); }, &info);
     bitmap.SetSize(static_cast<int>(info.output_width), static_cast<int>(info.output_height));

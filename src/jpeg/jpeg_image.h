@@ -107,6 +107,10 @@ class TJPEGImage : public TGraphic {
   void SetEncodeQuality(int quality) { encodeQuality_ = quality < 1 ? 1 : quality > 100 ? 100 : quality; }
 
   const TJPEGData& Data() const { return *data_; }
+  // The EXIF orientation of the file held (1 when there is none, see JpegExifOrientation). Width, height
+  // and the decoded bitmap stay those of the stored pixels: whoever shows the picture turns it with
+  // ApplyOrientation (toolkit/orientation.h).
+  int ExifOrientation() const;
 
   // OnProgress handlers may draw DecodedBitmap, which fills as the rows arrive, and may throw EAbort
   // to stop; they must not load, assign or re-palette the image they are reporting on.

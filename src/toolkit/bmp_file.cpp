@@ -15,7 +15,6 @@
 #include <ios>
 #include <istream>
 #include <limits>
-#include <new>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -386,34 +385,44 @@ class MaskedPixels {
   Channel blue_;
 };
 
+// Rows are read this many pixels at a time (a multiple of 8, so that pieces of 1- and 4-bit rows start on a
+// byte). A stream that cannot tell its length gives no early warning of a header that lies, and a row of a
+// wide picture can take more than a gigabyte: the buffer must not grow with the header's claims.
+constexpr int kPiecePixels = 4096;
+
 // Returns the highest palette index in the picture (0 for 16 to 32 bits).
 std::uint8_t ReadUncompressed(BmpInput& in, const BmpLayout& layout, TBitmap& bitmap) {
-  const std::uint64_t rowBytes = layout.RowBytes();
-  std::vector<std::uint8_t> row;
-  try {
-    row.resize(static_cast<std::size_t>(rowBytes));
-  } catch (const std::bad_alloc&) {
-    throw EOutOfResources("Out of memory for a bitmap row of " + std::to_string(rowBytes) + " bytes");
-  }
   const bool plainRgb32 =
       layout.bits == 32 && layout.masks == std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
   const MaskedPixels masked(layout.bits == 16 || (layout.bits == 32 && !plainRgb32) ? layout : BmpLayout{});
   const int width = layout.width;
+  const std::uint64_t usedBytes = (std::uint64_t{static_cast<std::uint32_t>(width)} * layout.bits + 7) / 8;
+  const auto paddingBytes = static_cast<std::size_t>(layout.RowBytes() - usedBytes);
+  std::vector<std::uint8_t> piece(static_cast<std::size_t>(kPiecePixels) * layout.bits / 8);
+  std::array<std::uint8_t, 4> padding{};
   std::uint8_t highest = 0;
   for (int y = 0; y < layout.height; ++y) {
-    in.Read(row.data(), row.size(), "pixel data");
-    std::uint8_t* dst = bitmap.ScanLine(layout.topDown ? y : layout.height - 1 - y);
-    if (layout.Indexed()) {
-      UnpackIndexes(row.data(), dst, width, layout.bits);
-      highest = std::max(highest, *std::max_element(dst, dst + width));
-    } else if (layout.bits == 24) {
-      std::memcpy(dst, row.data(), static_cast<std::size_t>(width) * 3);
-    } else if (plainRgb32) {
-      const std::uint8_t* src = row.data();
-      for (int x = 0; x < width; ++x, src += 4, dst += 3) std::memcpy(dst, src, 3);
-    } else {
-      masked.Convert(row.data(), dst, width);
+    std::uint8_t* row = bitmap.ScanLine(layout.topDown ? y : layout.height - 1 - y);
+    for (int left = 0; left < width; left += kPiecePixels) {
+      const int count = std::min(kPiecePixels, width - left);
+      in.Read(piece.data(), (static_cast<std::size_t>(count) * layout.bits + 7) / 8, "pixel data");
+      const std::uint8_t* src = piece.data();
+      if (layout.Indexed()) {
+        std::uint8_t* dst = row + left;
+        UnpackIndexes(src, dst, count, layout.bits);
+        highest = std::max(highest, *std::max_element(dst, dst + count));
+        continue;
+      }
+      std::uint8_t* dst = row + std::size_t{3} * static_cast<std::size_t>(left);
+      if (layout.bits == 24) {
+        std::memcpy(dst, src, static_cast<std::size_t>(count) * 3);
+      } else if (plainRgb32) {
+        for (int x = 0; x < count; ++x, src += 4, dst += 3) std::memcpy(dst, src, 3);
+      } else {
+        masked.Convert(src, dst, count);
+      }
     }
+    in.Read(padding.data(), paddingBytes, "pixel data");
   }
   return highest;
 }

@@ -7,10 +7,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
+#include <ostream>
 #include <random>
+#include <streambuf>
 #include <vector>
 
 #include "toolkit/exceptions.h"
@@ -177,16 +181,19 @@ std::string ReadFileText(const std::string& fileName) {
   return text;
 }
 
-void WriteFileText(const std::string& fileName, std::string_view contents) {
+namespace {
+
+// Writes a whole file's contents into an open descriptor; returns the errno that stopped it, 0 when done.
+using ContentWriter = std::function<int(int fd)>;
+
+void WriteFileWith(const std::string& fileName, const ContentWriter& write) {
   FileDescriptor file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (file.Get() < 0) throw EFCreateError(CreateErrorText(fileName, errno));
-  if (const int error = WriteAll(file.Get(), contents); error != 0) {
-    throw EWriteError(WriteErrorText(fileName, error));
-  }
+  if (const int error = write(file.Get()); error != 0) throw EWriteError(WriteErrorText(fileName, error));
   if (file.Close() != 0) throw EWriteError(WriteErrorText(fileName, errno));
 }
 
-void WriteFileAtomically(const std::string& fileName, std::string_view contents, unsigned newFileMode) {
+void ReplaceFileWith(const std::string& fileName, const ContentWriter& write, unsigned newFileMode) {
   const std::string target = ResolveLinks(fileName);
   struct stat existing {};
   const bool replacing = ::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
@@ -200,12 +207,18 @@ void WriteFileAtomically(const std::string& fileName, std::string_view contents,
   }
   if (fd < 0) {
     const int error = errno;
-    if (replacing && MayNotWriteHere(error)) return WriteFileText(target, contents);
+    if (replacing && MayNotWriteHere(error)) return WriteFileWith(target, write);
     throw EFCreateError(CreateErrorText(fileName, error));
   }
   FileDescriptor file(fd);
 
-  int error = WriteAll(file.Get(), contents);
+  int error = 0;
+  try {
+    error = write(file.Get());
+  } catch (...) {
+    ::unlink(temporary.c_str());
+    throw;
+  }
   if (error == 0 && replacing && ::fchmod(file.Get(), existing.st_mode & 07777) != 0) error = errno;
   // Without the fsync a crash soon after the rename can leave the new name pointing at an empty file.
   if (error == 0 && ::fsync(file.Get()) != 0) error = errno;
@@ -214,7 +227,7 @@ void WriteFileAtomically(const std::string& fileName, std::string_view contents,
   if (error != 0) {
     ::unlink(temporary.c_str());
     // A sticky folder refuses to replace another user's file that this user may still write.
-    if (replacing && MayNotWriteHere(error)) return WriteFileText(target, contents);
+    if (replacing && MayNotWriteHere(error)) return WriteFileWith(target, write);
     throw EWriteError(WriteErrorText(fileName, error));
   }
 
@@ -222,6 +235,75 @@ void WriteFileAtomically(const std::string& fileName, std::string_view contents,
   // so it is not reported.
   FileDescriptor directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (directory.Get() >= 0) ::fsync(directory.Get());
+}
+
+// An output stream's buffer over a file descriptor, keeping the first error the system reported.
+class DescriptorBuffer : public std::streambuf {
+ public:
+  explicit DescriptorBuffer(int fd) : fd_(fd) { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+  // Writes what is buffered; the first error met, 0 when none.
+  int Finish() {
+    Drain();
+    return error_;
+  }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (Drain() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  std::streamsize xsputn(const char* data, std::streamsize size) override {
+    // Large blocks (a picture's rows) go straight to the file instead of through the buffer.
+    if (size < static_cast<std::streamsize>(buffer_.size())) return std::streambuf::xsputn(data, size);
+    if (Drain() != 0) return 0;
+    error_ = WriteAll(fd_, std::string_view(data, static_cast<std::size_t>(size)));
+    return error_ == 0 ? size : 0;
+  }
+  int sync() override { return Drain() == 0 ? 0 : -1; }
+
+ private:
+  int Drain() {
+    if (error_ == 0 && pptr() > pbase()) {
+      error_ = WriteAll(fd_, std::string_view(pbase(), static_cast<std::size_t>(pptr() - pbase())));
+    }
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return error_;
+  }
+
+  int fd_;
+  int error_ = 0;
+  std::array<char, 65536> buffer_{};
+};
+
+ContentWriter WriterOf(std::string_view contents) {
+  return [contents](int fd) { return WriteAll(fd, contents); };
+}
+
+}  // namespace
+
+void WriteFileText(const std::string& fileName, std::string_view contents) {
+  WriteFileWith(fileName, WriterOf(contents));
+}
+
+void WriteFileAtomically(const std::string& fileName, std::string_view contents, unsigned newFileMode) {
+  ReplaceFileWith(fileName, WriterOf(contents), newFileMode);
+}
+
+void WriteFileAtomically(const std::string& fileName, const std::function<void(std::ostream&)>& write,
+                         unsigned newFileMode) {
+  ReplaceFileWith(
+      fileName,
+      [&write](int fd) {
+        DescriptorBuffer buffer(fd);
+        std::ostream out(&buffer);
+        write(out);
+        return buffer.Finish();
+      },
+      newFileMode);
 }
 
 std::vector<std::string> FindFileNames(const std::string& folder, const std::string& mask) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,6 +56,10 @@ void WriteFileText(const std::string& fileName, std::string_view contents);
 // A folder that may not be written to can still hold a file that may: that file is then written in
 // place, as WriteFileText does, because nothing better is allowed there.
 void WriteFileAtomically(const std::string& fileName, std::string_view contents, unsigned newFileMode = 0666);
+// The same, with the contents put into a stream by write (a picture saved row by row, say). What write
+// raises ends the replacement with the old file untouched and passes on.
+void WriteFileAtomically(const std::string& fileName, const std::function<void(std::ostream&)>& write,
+                         unsigned newFileMode = 0666);
 
 // The names in a folder that match a mask of '*' and '?' wildcards, ignoring letter case, of every kind
 // of entry (files, folders, hidden names, links) except "." and "..". They come sorted as a

@@ -51,7 +51,11 @@ class LumoraSessionTest : public ::testing::Test {
  protected:
   void SetUp() override;
   LumoraSession& S() { return *session_; }
+  const DesktopDriver& D() { return session_->Driver(); }
   std::string Log() const { return ReadWholeFile(session_->Dir() / "lumora.log"); }
+  // Clicks the middle of list row r, or of a 75 × 25 button given by its place on the main window.
+  void ClickRow(unsigned long window, int row) { D().Click(window, 60, 23 + 13 * row); }
+  void ClickButton(unsigned long window, int left, int top) { D().Click(window, left + 37, top + 12); }
 
   std::unique_ptr<LumoraSession> session_;
 };

@@ -22,7 +22,6 @@ class WallpaperListE2e : public LumoraSessionTest {
     if (IsSkipped()) return;
     fs::create_directories(S().Dir() / "img");
   }
-  const DesktopDriver& D() { return S().Driver(); }
 
   // A solid picture drawn by ImageMagick; the extension picks the kind.
   std::string Picture(const std::string& name, const std::string& colour) {
@@ -31,9 +30,6 @@ class WallpaperListE2e : public LumoraSessionTest {
     EXPECT_EQ(RunProgram({"/usr/bin/convert", "-size", "200x150", "xc:" + colour, kind + path}).exitCode, 0);
     return path;
   }
-  // The centre of list row r, and of a button given by its place on the window.
-  void ClickRow(unsigned long window, int row) { D().Click(window, 60, 23 + 13 * row); }
-  void ClickButton(unsigned long window, int left, int top) { D().Click(window, left + 37, top + 12); }
   // Types a file name into the file dialog with that title and accepts it with Return, as a person at the
   // keyboard would (the keys go to the focused window). A dialog that has only just appeared may not
   // take keys yet: type again until it goes.

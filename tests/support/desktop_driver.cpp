@@ -92,7 +92,9 @@ bool DesktopDriver::AnswerMessageBox(const std::string& caption) const {
   // just appeared may not take keys yet, so press again until it goes.
   for (int attempt = 0; attempt < 5; ++attempt) {
     Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
-    Key(*box, "Return");
+    // A real key press (XTEST) on the focused box: a sent key event can leave an owned box's modal state
+    // behind in Qt, and later boxes then never show.
+    Run({"xdotool", "key", "Return"});
     if (WaitUntilGone(caption, std::chrono::seconds(1))) return true;
   }
   return false;

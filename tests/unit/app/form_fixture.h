@@ -19,6 +19,38 @@
 
 namespace lumora::test {
 
+// What the window asked of the desktop; the style pair is kept here as a desktop keeps it.
+struct DesktopRecord {
+  platform::DisplayStylePair style;
+  int styleWrites = 0;
+  int reapplies = 0;
+  std::vector<std::string> wallpapers;  // each SetWallpaper's file, as it read at that moment
+  std::vector<bool> withPicture;        // whether the pixels came along
+};
+
+class RecordingDesktop : public platform::DesktopWallpaper {
+ public:
+  explicit RecordingDesktop(std::shared_ptr<DesktopRecord> record) : record_(std::move(record)) {}
+  std::string Name() const override { return "recording"; }
+  platform::DisplayStylePair ReadStyle() override { return record_->style; }
+  void WriteStyle(const platform::DisplayStylePair& pair) override {
+    record_->style = pair;
+    ++record_->styleWrites;
+  }
+  bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override {
+    record_->wallpapers.push_back(ReadWholeFile(bmpFile));
+    record_->withPicture.push_back(picture != nullptr);
+    return true;
+  }
+  bool Reapply() override {
+    ++record_->reapplies;
+    return true;
+  }
+
+ private:
+  std::shared_ptr<DesktopRecord> record_;
+};
+
 // Each test starts the window in a directory of its own with a registry of its own, as a fresh user
 // would, and records every message the window shows.
 class FormTest : public ::testing::Test {
@@ -34,12 +66,12 @@ class FormTest : public ::testing::Test {
   }
 
   TForm1& Form() {
-    if (!form_) form_ = std::make_unique<TForm1>();
+    if (!form_) form_ = std::make_unique<TForm1>(nullptr, std::make_unique<RecordingDesktop>(desktop_));
     return *form_;
   }
   void Rebuild() {
     form_.reset();
-    form_ = std::make_unique<TForm1>();
+    Form();
   }
   static std::string ReadRegistry(TRootKey root, const std::string& key, const std::string& name) {
     TRegistry registry;
@@ -77,6 +109,7 @@ class FormTest : public ::testing::Test {
   }
 
   ScratchDirectory dir_;
+  std::shared_ptr<DesktopRecord> desktop_ = std::make_shared<DesktopRecord>();
   RecordingMessageSink messages_;
   ScopedMessageSink scopedSink_{messages_};
   std::unique_ptr<TForm1> form_;

@@ -14,7 +14,6 @@ namespace lumora::test {
 namespace {
 
 constexpr const char* kMarkerKey = "\\SOFTWARE\\VezeVuru\\ZodeVeda";
-constexpr const char* kDesktopKey = "\\Control Panel\\desktop";
 
 using MainFormLifecycle = FormTest;
 
@@ -75,14 +74,18 @@ TEST_F(MainFormLifecycle, DisplayStyleFollowsTheDesktopSettings) {
                         {"1", "2", 1}, {"", "", 1},   {"0 ", "2", 1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.tile) + "/" + c.style);
-    WriteRegistry(HKEY_CURRENT_USER, kDesktopKey, "TileWallPaper", c.tile);
-    WriteRegistry(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", c.style);
+    *desktop_ = DesktopRecord();
+    desktop_->style = {c.tile, c.style};
     Rebuild();
     EXPECT_EQ(form_->RadioButton1->isChecked(), c.checked == 1);
     EXPECT_EQ(form_->RadioButton2->isChecked(), c.checked == 2);
     EXPECT_EQ(form_->RadioButton3->isChecked(), c.checked == 3);
-    // Reading the style never writes it.
-    EXPECT_EQ(ReadRegistry(HKEY_CURRENT_USER, kDesktopKey, "TileWallPaper"), c.tile);
+    // Checking stretched or tiled runs its handler once: the same pair back, one redraw. Otherwise the
+    // settings are left alone.
+    const int handled = c.checked == 1 ? 0 : 1;
+    EXPECT_EQ(desktop_->styleWrites, handled);
+    EXPECT_EQ(desktop_->reapplies, handled);
+    EXPECT_EQ(desktop_->style, (platform::DisplayStylePair{c.tile, c.style}));
   }
 }
 

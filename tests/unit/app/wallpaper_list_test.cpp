@@ -112,6 +112,7 @@ TEST_F(WallpaperList, PreviewShowsBitmapsThroughAJpegCopyAndKeepsItsPictureOnErr
   auto clickRow = [&](int row) {
     QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {},
                       form.ListBox1->visualItemRect(form.ListBox1->item(row)).center());
+    QApplication::processEvents();  // the choice is reported once the click has been handled
   };
   clickRow(0);
   EXPECT_TRUE(fs::exists(form.JpgFile));
@@ -124,7 +125,9 @@ TEST_F(WallpaperList, PreviewShowsBitmapsThroughAJpegCopyAndKeepsItsPictureOnErr
   EXPECT_EQ(form.Image2->size(), QSize(10, 30));
   clickRow(1);  // the highlighted entry again
   QTest::keyClick(form.ListBox1, Qt::Key_Down);
+  QApplication::processEvents();
   QTest::keyClick(form.ListBox1, Qt::Key_Down);
+  QApplication::processEvents();
   EXPECT_EQ(previews.count(), 5);
   ASSERT_EQ(messages_.Requests().size(), 2u);  // the missing file, then the unknown kind
   EXPECT_EQ(messages_.Requests()[0].kind, MessageKind::ErrorDisplay);
@@ -134,6 +137,7 @@ TEST_F(WallpaperList, PreviewShowsBitmapsThroughAJpegCopyAndKeepsItsPictureOnErr
   form.ListBox1->SetItemIndex(0);
   form.Button11->click();
   form.Button4->click();
+  QApplication::processEvents();
   EXPECT_EQ(previews.count(), 5);
 }
 

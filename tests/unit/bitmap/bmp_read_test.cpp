@@ -174,6 +174,35 @@ TEST(BmpRead, StreamsThatCannotSeek) {
   }
 }
 
+TEST(BmpRead, RowsWiderThanTheReadersPiecesComeOutWhole) {
+  // The reader takes rows 4096 pixels at a time; these rows end in a partial piece and padding.
+  for (const TPixelFormat format : {TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
+    TBitmap wide;
+    wide.Clear(format);
+    wide.SetSize(2 * 4096 + 13, 2);
+    if (format == TPixelFormat::pf8bit) wide.SetPalette(Greys(256));
+    for (int y = 0; y < 2; ++y)
+      for (std::size_t i = 0; i < TBitmap::StrideFor(wide.GetWidth(), format); ++i)
+        wide.ScanLine(y)[i] = static_cast<std::uint8_t>(i * 131 + i / 7 + y);
+    TBitmap loaded;
+    bmptest::Load(loaded, bmptest::Save(wide));
+    bmptest::ExpectSamePicture(wide, loaded);
+  }
+}
+
+TEST(BmpRead, RowsFromAStreamThatCannotTellItsLengthCostNoMoreThanThePicture) {
+  // A 32-bit row of ten million pixels takes 40 MB in the file and 30 MB in the bitmap; the stream ends
+  // after four bytes, which only reading can find out.
+  constexpr int kWidth = 10'000'000;
+  PipeBuf buffer(BmpFields().Size(kWidth, 1).Bits(32).Pixels("data").File());
+  std::istream in(&buffer);
+  TBitmap bitmap;
+  bmptest::ResetLargestAllocation();
+  EXPECT_THROW(bitmap.LoadFromStream(in), EInvalidGraphic);
+  // The picture itself (plus its shared pointer's bookkeeping) is the largest thing allocated.
+  EXPECT_LT(bmptest::LargestAllocation(), TBitmap::StrideFor(kWidth, TPixelFormat::pf24bit) + 1024);
+}
+
 TEST(BmpRead, RunLengthEightBits) {
   // Rows from the bottom: a run and an odd literal run (padded), a run and a jump, one pixel, a full row.
   const std::string rle = Le({3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 2, 9, 0, 2, 1, 1, 1, 5, 0, 0, 6, 4, 0, 1});

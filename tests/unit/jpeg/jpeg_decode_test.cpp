@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <jerror.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <sstream>
@@ -239,22 +242,69 @@ TEST_F(JpegRefused, ProgressiveBuffersBeyondTheMemoryCapAreRefused) {
   ExpectCodecError(image, JERR_NO_BACKING_STORE);
 }
 
-TEST_F(JpegRefused, EndlessScansAreRefused) {
-  const std::string bytes = Cjpeg("-progressive", 0xC2);
+// The file with its last scan (a refinement of the luminance) repeated: as many passes over the
+// coefficients as copies, each costing as much as the announced size, whatever the data hold.
+std::string WithRepeatedLastScan(const std::string& bytes, int copies) {
   std::size_t lastScan = FindMarker(bytes, 0xDA);
   for (std::size_t at = lastScan; at != std::string::npos; at = FindMarker(bytes, 0xDA, at + 2))
     lastScan = at;
   const std::size_t eoi = FindMarker(bytes, 0xD9, lastScan);
-  auto repeated = [&](int copies) {
-    std::string out = bytes.substr(0, eoi);
-    for (int i = 0; i < copies; ++i) out += bytes.substr(lastScan, eoi - lastScan);
-    return out + "\xFF\xD9";
-  };
+  std::string out = bytes.substr(0, eoi);
+  for (int i = 0; i < copies; ++i) out += bytes.substr(lastScan, eoi - lastScan);
+  return out + "\xFF\xD9";
+}
+
+TEST_F(JpegRefused, EndlessScansAreRefused) {
+  const std::string bytes = Cjpeg("-progressive", 0xC2);
   TJPEGImage few, endless;
-  LoadBytes(few, repeated(50));
+  LoadBytes(few, WithRepeatedLastScan(bytes, 50));
   EXPECT_EQ(few.DecodedBitmap().GetWidth(), 64);
-  LoadBytes(endless, repeated(1200));
-  EXPECT_THROW(endless.DecodedBitmap(), EJPEG);
+  LoadBytes(endless, WithRepeatedLastScan(bytes, 1200));
+  ExpectCodecError(endless, JERR_BAD_SCAN_SCRIPT);
+}
+
+TEST_F(JpegRefused, ScansAreBoundedByTheWorkTheyCause) {
+  // 8000 x 8000 with 4:2:0 sampling: a million luminance blocks, 190 MB of coefficients and as much
+  // bitmap, well inside the memory budget. The usual ten scans visit about 9 million blocks; 400 copies
+  // of a luminance scan, with less than a megabyte of data, 400 million more.
+  const std::string large = Cjpeg("-progressive", 0xC2, 8000);
+  TJPEGImage busy;
+  LoadBytes(busy, WithRepeatedLastScan(large, 400));
+  ExpectCodecError(busy, JERR_BAD_SCAN_SCRIPT);
+
+  // The ten scans of a 100-megapixel photo at full colour resolution visit about 22 million blocks; about
+  // as many as 150 extra luminance scans over 2800 x 2800 pixels (122,500 blocks each). That decodes.
+  TJPEGImage photo;
+  LoadBytes(photo, WithRepeatedLastScan(Cjpeg("-progressive", 0xC2, 2800), 150));
+  EXPECT_EQ(photo.DecodedBitmap().GetWidth(), 2800);
+  EXPECT_EQ(photo.DecodedBitmap().GetHeight(), 2800);
+}
+
+TEST_F(JpegRefused, CodecBuffersAndBitmapShareOneMemoryBudget) {
+  // 18000 x 18000 progressive 4:2:0: 972 MB of coefficients and 972 MB of 24-bit bitmap, each under the
+  // 1 GiB budget on its own. In a child process, so that its peak memory is its own.
+  const std::string bytes = Cjpeg("-progressive", 0xC2, 18000);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int status = 1;
+    try {
+      TJPEGImage image;
+      LoadBytes(image, bytes);
+      image.DecodedBitmap();
+    } catch (const EJPEG& e) {
+      status = e.Message() == "JPEG error #" + std::to_string(JERR_NO_BACKING_STORE) ? 0 : 2;
+    } catch (...) {
+      status = 3;
+    }
+    _exit(status);
+  }
+  int status = 0;
+  rusage usage{};
+  ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: decoded, 2: another codec error, 3: another exception";
+  EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "peak kB";  // either buffer alone would be 950,000 kB
 }
 
 }  // namespace

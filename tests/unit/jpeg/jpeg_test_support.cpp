@@ -17,6 +17,10 @@ bool HavePeers() {
   return Shell("command -v cjpeg && command -v djpeg") == 0 && ::access("/usr/bin/convert", X_OK) == 0;
 }
 
+bool HaveExifPeers() {
+  return HavePeers() && Shell("command -v exiftool") == 0 && ::access("/usr/bin/identify", X_OK) == 0;
+}
+
 int Shell(const std::string& command) {
   const int status = std::system(("(" + command + ") >/dev/null 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

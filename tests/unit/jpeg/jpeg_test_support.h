@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared by the JPEG tests: a scratch directory, the peer programs (cjpeg, djpeg, ImageMagick) that
-// make and decode the corpus, and a small reader for the BMP files djpeg writes.
+// Shared by the JPEG tests: a scratch directory, the peer programs (cjpeg, djpeg, ImageMagick, exiftool)
+// that make and decode the corpus, and a small reader for the BMP files djpeg writes.
 
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +18,8 @@ using Path = std::filesystem::path;
 
 // True when cjpeg, djpeg and ImageMagick (/usr/bin/convert, not a look-alike on PATH) are installed.
 bool HavePeers();
+// True when, besides those, exiftool and ImageMagick's identify are installed.
+bool HaveExifPeers();
 // Runs a shell command; returns its exit status.
 int Shell(const std::string& command);
 std::string Quote(const Path& path);

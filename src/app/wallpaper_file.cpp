@@ -1,0 +1,44 @@
+#include "app/wallpaper_file.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "jpeg/jpeg_image.h"
+#include "toolkit/files.h"
+#include "toolkit/orientation.h"
+
+namespace lumora {
+
+WallpaperKind KindOfWallpaper(const std::string& fileName) {
+  std::string ext = ExtractFileExt(fileName);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+  if (ext == ".jpg" || ext == ".jpeg") return WallpaperKind::Jpeg;
+  if (ext == ".bmp") return WallpaperKind::Bitmap;
+  return WallpaperKind::Other;
+}
+
+std::unique_ptr<TBitmap> DecodeWallpaperJpeg(const std::string& fileName) {
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(fileName);
+  auto picture = std::make_unique<TBitmap>();
+  picture->Assign(jpeg);
+  // Phones store a portrait photo as landscape pixels and a note of how to turn them.
+  ApplyOrientation(*picture, jpeg.ExifOrientation());
+  return picture;
+}
+
+void CopyWallpaperFile(const std::string& source, const std::string& target) {
+  const std::string contents = ReadFileText(source);
+  WriteFileAtomically(target, contents);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+}  // namespace lumora

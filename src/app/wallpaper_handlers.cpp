@@ -1,0 +1,91 @@
+// Setting the selected picture as the wallpaper, and the style the desktop shows it in.
+#include "app/main_form.h"
+#include "app/wallpaper_file.h"
+#include "platform/desktop_wallpaper.h"
+#include "toolkit/files.h"
+#include "toolkit/messages.h"
+#include "toolkit/readable_name.h"
+
+namespace lumora {
+
+void TForm1::Button12Click() {
+  const int index = ListBox1->ItemIndex();
+  if (index < 0) {
+    MessageBox("请选择一个墙纸!", "消息提示");
+    return;
+  }
+  const std::string path = ListBox1->Entry(index);
+  if (!FileExists(path)) {
+    MessageBox(ReadableFileName(path) + "不存在!", "错误提示");
+    return;
+  }
+  if (PrepareBmpFile(path)) ApplyBmpFile();
+}
+
+bool TForm1::PrepareBmpFile(const std::string& path) {
+  preparedPicture_.reset();
+  switch (KindOfWallpaper(path)) {
+    case WallpaperKind::Jpeg:
+      return JpgToBmp(path, BmpFile);
+    case WallpaperKind::Bitmap:
+      // The wallpaper file itself, chosen from the list, is already what the desktop is to show.
+      if (!SameFile(path, BmpFile)) CopyWallpaperFile(path, BmpFile);
+      return true;
+    case WallpaperKind::Other:
+      break;
+  }
+  MessageBox(ReadableFileName(path) + "不是JPG或BMP图片!", "错误提示");
+  return false;
+}
+
+bool TForm1::JpgToBmp(const std::string& source, const std::string& target) {
+  std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
+  // Written beside the old file and renamed over it: a failure half-way never leaves half a wallpaper.
+  WriteFileAtomically(target, [&picture](std::ostream& out) { picture->SaveToStream(out); });
+  preparedPicture_ = std::move(picture);
+  return true;
+}
+
+void TForm1::ApplyBmpFile() {
+  // A desktop's refusal goes unreported, as it always has; a session with no way at all to set a wallpaper
+  // is said once, or the button would seem to do nothing.
+  if (!desktop_->CanSetWallpaper() && !toldNoDesktop_) {
+    toldNoDesktop_ = true;
+    MessageBox("Lumora不能在这个桌面(" + desktop_->Name() + ")上设置墙纸!", "错误提示");
+  }
+  // The pixels just written go along, so a desktop that paints them itself need not read them back.
+  desktop_->SetWallpaper(BmpFile, preparedPicture_.get());
+  preparedPicture_.reset();
+}
+
+void TForm1::RadioButton1Click() {
+  ChangeDisplayStyle(RadioButton1, platform::kCentredPair);
+}
+
+void TForm1::RadioButton2Click() {
+  ChangeDisplayStyle(RadioButton2, platform::kStretchedPair);
+}
+
+void TForm1::RadioButton3Click() {
+  ChangeDisplayStyle(RadioButton3, platform::kTiledPair);
+}
+
+void TForm1::ChangeDisplayStyle(const QRadioButton* button, const platform::DisplayStylePair& pair) {
+  if (!button->isChecked()) return;
+  desktop_->WriteStyle(pair);
+  desktop_->Reapply();
+}
+
+void TForm1::ReadDisplayStyle() {
+  // Checking a button runs its handler, which writes the same pair back and has the desktop redraw once.
+  const platform::DisplayStylePair pair = desktop_->ReadStyle();
+  if (pair == platform::kCentredPair) {
+    RadioButton1->setChecked(true);
+  } else if (pair == platform::kTiledPair) {
+    RadioButton3->setChecked(true);
+  } else if (pair == platform::kStretchedPair) {
+    RadioButton2->setChecked(true);
+  }
+}
+
+}  // namespace lumora

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace lumora {
+class TBitmap;
+}
+
+namespace lumora::platform {
+
+// How the desktop shows its wallpaper, as the classic pair of desktop settings "TileWallPaper" and
+// "WallpaperStyle": "0"/"0" centred, "0"/"2" stretched, "1"/"0" tiled. A desktop style with no such pair
+// (zoomed, spanned…) reads as a pair that is none of the three; an unset style reads as two empty texts.
+struct DisplayStylePair {
+  std::string tileWallPaper;
+  std::string wallpaperStyle;
+  friend bool operator==(const DisplayStylePair&, const DisplayStylePair&) = default;
+};
+
+inline const DisplayStylePair kCentredPair{"0", "0"};
+inline const DisplayStylePair kStretchedPair{"0", "2"};
+inline const DisplayStylePair kTiledPair{"1", "0"};
+
+// The desktop that shows the wallpaper, and its settings: what Windows does for SystemParametersInfoA
+// (SPI_SETDESKWALLPAPER) and keeps under the user's "Control Panel\desktop". Each backend keeps the style
+// and the wallpaper's path where its desktop keeps them, so other tools see the same.
+class DesktopWallpaper {
+ public:
+  virtual ~DesktopWallpaper() = default;
+
+  // The desktop this backend serves, for messages and logs ("X11 root window", "GNOME", …).
+  virtual std::string Name() const = 0;
+  // False when this session offers no way at all to set a wallpaper (a Wayland desktop this program
+  // cannot talk to): the user is to be told so rather than see nothing happen.
+  virtual bool CanSetWallpaper() const { return true; }
+
+  // The style pair from the desktop's settings. Nothing readable gives two empty texts; never raises.
+  virtual DisplayStylePair ReadStyle() = 0;
+  // Writes the pair to the desktop's settings ("TileWallPaper" first). Raises an Exception (toolkit) when
+  // the settings cannot be written.
+  virtual void WriteStyle(const DisplayStylePair& pair) = 0;
+
+  // Makes bmpFile (a full path to a BMP file) the wallpaper, shown in the style now in the settings, and
+  // records it as the desktop's wallpaper. picture, when given, holds exactly the pixels just written to
+  // bmpFile, so that a backend that paints them itself need not read the file again. Every call shows the
+  // file's current content, even when the path is the same as last time. The desktop's refusal (a file it
+  // cannot read, no desktop to talk to) is not raised: the result is false.
+  virtual bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) = 0;
+
+  // Shows the recorded wallpaper again, in the style now in the settings. False when there is none or the
+  // desktop refused.
+  virtual bool Reapply() = 0;
+};
+
+// The backend for this session: chosen from XDG_CURRENT_DESKTOP (lower-cased, by substring: gnome, unity,
+// budgie, cinnamon, mate, xfce, kde), else the X11 root window; on Wayland without a desktop this program
+// can talk to, a backend that refuses every change and says so in its Name().
+std::unique_ptr<DesktopWallpaper> CreateDesktopWallpaper();
+
+}  // namespace lumora::platform

@@ -1,0 +1,63 @@
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <initializer_list>
+
+#include "platform/desktop_wallpaper.h"
+#include "platform/linux_desktops/linux_desktops.h"
+#include "platform/x11/desktop_wallpaper_x11.h"
+
+namespace lumora::platform {
+
+namespace {
+
+// A Wayland session without X (or no session at all) whose desktop keeps no wallpaper setting we know:
+// there is no root window to paint either, so every change is refused and the name tells the user why.
+class UnreachableDesktop final : public DesktopWallpaper {
+ public:
+  std::string Name() const override { return "Wayland"; }
+  DisplayStylePair ReadStyle() override { return {}; }
+  void WriteStyle(const DisplayStylePair&) override {}
+  bool SetWallpaper(const std::string&, const TBitmap*) override { return false; }
+  bool Reapply() override { return false; }
+  bool CanSetWallpaper() const override { return false; }
+};
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+struct DesktopBackend {
+  const char* token;  // matched anywhere in the lower-cased XDG_CURRENT_DESKTOP ("ubuntu:gnome")
+  std::unique_ptr<DesktopWallpaper> (*create)();
+};
+
+// Desktops that keep a wallpaper setting of their own, one line each, checked in this order: Budgie calls
+// itself "Budgie:GNOME", so it comes before GNOME.
+const std::initializer_list<DesktopBackend> kDesktopBackends = {
+    {"budgie", [] { return CreateGnomeFamilyWallpaper(GnomeFlavour::Budgie); }},
+    {"cinnamon", [] { return CreateGnomeFamilyWallpaper(GnomeFlavour::Cinnamon); }},
+    {"mate", [] { return CreateGnomeFamilyWallpaper(GnomeFlavour::Mate); }},
+    {"unity", [] { return CreateGnomeFamilyWallpaper(GnomeFlavour::Unity); }},
+    {"gnome", [] { return CreateGnomeFamilyWallpaper(GnomeFlavour::Gnome); }},
+    {"xfce", CreateXfceWallpaper},
+    {"kde", CreateKdeWallpaper},
+};
+
+}  // namespace
+
+std::unique_ptr<DesktopWallpaper> CreateDesktopWallpaper() {
+  std::string desktop = Environment("XDG_CURRENT_DESKTOP");
+  std::transform(desktop.begin(), desktop.end(), desktop.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  for (const DesktopBackend& backend : kDesktopBackends) {
+    if (desktop.find(backend.token) != std::string::npos) return backend.create();
+  }
+  // Under Wayland with Xwayland the painted root is hidden behind the compositor's desktop, but painting
+  // does no harm there, and an X server is all that tests and bare sessions give us to go by.
+  if (!Environment("DISPLAY").empty()) return CreateX11RootWallpaper();
+  return std::make_unique<UnreachableDesktop>();
+}
+
+}  // namespace lumora::platform

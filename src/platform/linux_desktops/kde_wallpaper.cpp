@@ -1,0 +1,140 @@
+// KDE Plasma keeps the wallpaper in each desktop containment's configuration, group
+// Wallpaper/org.kde.image/General: Image (a URL) and FillMode (6 pad = centred, 0 stretch, 3 tile). We set
+// them through plasmashell's scripting interface (org.kde.PlasmaShell.evaluateScript on /PlasmaShell), the
+// way KDE documents for desktop-wide changes; the script's print() output comes back as the reply.
+// What this backend relies on to make Plasma show a file rewritten under the same name:
+// - Plasma's image wallpaper does nothing when it is given the URL it already shows (plasma-workspace's
+//   image wallpaper compares the new URL with the current one; see the project's notes on desktops), and
+//   no file watch of Plasma's is relied on. So every apply sends two scripts: the first names the same
+//   file under a second spelling (file:///dir/./name.bmp, see SecondSpelling), a different URL to Plasma
+//   but the new content once loaded; the second names the plain URL. Two scripts rather than two writes
+//   in one, so that no merging of writes inside one script can hide the first.
+// - The URL is g_filename_to_uri's (percent-encoded, so a '#', '?' or '%' in the name stays within the
+//   path), quoted with JavaScriptStringLiteral.
+// Plasma 6.6 moved tiling into a plugin of its own (org.kde.tiled); this backend keeps org.kde.image,
+// where FillMode 3 tiles up to Plasma 6.5.
+#include <gio/gio.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/linux_desktops/desktop_common.h"
+#include "platform/linux_desktops/javascript_literal.h"
+#include "platform/linux_desktops/linux_desktops.h"
+#include "platform/linux_desktops/session_bus.h"
+#include "toolkit/exceptions.h"
+
+namespace lumora::platform {
+
+namespace {
+
+using desktops::PairStyle;
+
+constexpr const char* kService = "org.kde.plasmashell";
+constexpr const char* kPath = "/PlasmaShell";
+constexpr const char* kInterface = "org.kde.PlasmaShell";
+// Plasma may have to start the image plugin on every desktop first.
+constexpr int kTimeoutMs = 20000;
+
+constexpr const char* kEachDesktop =
+    "var all = desktops();\n"
+    "for (var i = 0; i < all.length; ++i) {\n"
+    "  var d = all[i];\n"
+    "  d.wallpaperPlugin = 'org.kde.image';\n"
+    "  d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];\n";
+
+constexpr const char* kReadFillMode =
+    "var all = desktops();\n"
+    "if (all.length > 0 && all[0].wallpaperPlugin == 'org.kde.image') {\n"
+    "  all[0].currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];\n"
+    "  print(all[0].readConfig('FillMode'));\n"
+    "}\n";
+
+int FillModeOf(PairStyle style) {
+  switch (style) {
+    case PairStyle::Centred:
+      return 6;
+    case PairStyle::Stretched:
+      return 0;
+    case PairStyle::Tiled:
+      return 3;
+  }
+  return 6;
+}
+
+// The FillMode a pair stands for: the desktop's own number when the pair came from ReadStyle.
+int FillModeOf(const DisplayStylePair& pair) {
+  return desktops::DesktopOwnNumber(pair).value_or(FillModeOf(desktops::StyleOfPair(pair)));
+}
+
+class KdeWallpaper final : public DesktopWallpaper {
+ public:
+  std::string Name() const override { return "KDE Plasma"; }
+
+  DisplayStylePair ReadStyle() override {
+    std::string error;
+    const auto printed = Evaluate(kReadFillMode, error);
+    if (!printed) return {};
+    std::string text = *printed;
+    while (!text.empty() && g_ascii_isspace(text.back())) text.pop_back();
+    if (text.empty()) return {};
+    if (text == "6") return kCentredPair;
+    if (text == "0") return kStretchedPair;
+    if (text == "3") return kTiledPair;
+    return desktops::DesktopOwnPair(text);
+  }
+
+  // Also kept here: Plasma may rewrite FillMode when a wallpaper is set, so SetWallpaper writes it again.
+  void WriteStyle(const DisplayStylePair& pair) override {
+    std::string error;
+    const std::string script = std::string(kEachDesktop) + "  d.writeConfig('FillMode', " +
+                               std::to_string(FillModeOf(pair)) + ");\n}\n";
+    if (!Evaluate(script, error))
+      throw ERegistryException("Failed to set data for 'TileWallPaper': " + error);
+    style_ = pair;
+  }
+
+  bool SetWallpaper(const std::string& bmpFile, const TBitmap*) override {
+    if (!desktops::ReadableFile(bmpFile)) return false;
+    for (const std::string& path : {desktops::SecondSpelling(bmpFile), bmpFile}) {
+      gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+      if (uri == nullptr) return false;
+      std::string script = std::string(kEachDesktop);
+      if (style_) script += "  d.writeConfig('FillMode', " + std::to_string(FillModeOf(*style_)) + ");\n";
+      script += "  d.writeConfig('Image', " + JavaScriptStringLiteral(uri) + ");\n}\n";
+      g_free(uri);
+      std::string error;
+      if (!Evaluate(script, error)) return false;
+    }
+    recorded_ = bmpFile;
+    return true;
+  }
+
+  bool Reapply() override { return !recorded_.empty() && SetWallpaper(recorded_, nullptr); }
+
+ private:
+  // What the script print()ed, or nullopt when plasmashell is not there or the script failed.
+  std::optional<std::string> Evaluate(const std::string& script, std::string& error) {
+    GVariant* reply =
+        bus_.Call(kService, kPath, kInterface, "evaluateScript", g_variant_new("(s)", script.c_str()),
+                  G_VARIANT_TYPE("(s)"), kTimeoutMs, error);
+    if (reply == nullptr) return std::nullopt;
+    const gchar* printed = nullptr;
+    g_variant_get(reply, "(&s)", &printed);
+    std::string result = printed;
+    g_variant_unref(reply);
+    return result;
+  }
+
+  desktops::SessionBus bus_;
+  std::optional<DisplayStylePair> style_;
+  std::string recorded_;
+};
+
+}  // namespace
+
+std::unique_ptr<DesktopWallpaper> CreateKdeWallpaper() {
+  return std::make_unique<KdeWallpaper>();
+}
+
+}  // namespace lumora::platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <gio/gio.h>
+
+#include <string>
+
+namespace lumora::platform::desktops {
+
+// A connection of our own to the session bus, opened on first use and again after the bus went away.
+// Not GIO's shared connection: that one ends the whole process when the bus closes.
+class SessionBus {
+ public:
+  SessionBus() = default;
+  ~SessionBus();
+  SessionBus(const SessionBus&) = delete;
+  SessionBus& operator=(const SessionBus&) = delete;
+
+  // Calls a method and returns its reply, or nullptr with the reason in error (a bus that cannot be
+  // reached, a name nobody owns, the peer's own error). The reply is owned by the caller.
+  GVariant* Call(const char* service, const char* path, const char* interface, const char* method,
+                 GVariant* parameters, const GVariantType* replyType, int timeoutMs, std::string& error);
+
+ private:
+  GDBusConnection* Connection(std::string& error);
+
+  GDBusConnection* connection_ = nullptr;
+};
+
+}  // namespace lumora::platform::desktops

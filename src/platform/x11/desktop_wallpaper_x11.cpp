@@ -1,0 +1,622 @@
+#include "platform/x11/desktop_wallpaper_x11.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <vector>
+
+#include "toolkit/bitmap.h"
+#include "toolkit/exceptions.h"
+#include "toolkit/registry.h"
+
+namespace lumora::platform {
+
+namespace {
+
+constexpr char kDesktopKey[] = "\\Control Panel\\desktop";
+
+// Xlib reports errors through one handler per process, and its default handler ends the program. While
+// we paint, errors on our connection are only noted (the paint then fails quietly); errors on any other
+// connection go to whoever handled them before.
+class ErrorTrap {
+ public:
+  explicit ErrorTrap(Display* display) : display_(display) {
+    previousHandler_ = XSetErrorHandler(&Handle);
+    active_ = this;
+  }
+  ~ErrorTrap() {
+    XSetErrorHandler(previousHandler_);
+    active_ = nullptr;
+  }
+  ErrorTrap(const ErrorTrap&) = delete;
+  ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+  // Waits until the server has handled every request so far: true when none failed since Forget().
+  bool Sync() {
+    XSync(display_, False);
+    return !failed_;
+  }
+  void Forget() { failed_ = false; }
+
+ private:
+  static int Handle(Display* display, XErrorEvent* event) {
+    if (active_ != nullptr && display == active_->display_) {
+      active_->failed_ = true;
+      return 0;
+    }
+    return active_ != nullptr && active_->previousHandler_ != nullptr
+               ? active_->previousHandler_(display, event)
+               : 0;
+  }
+
+  static inline ErrorTrap* active_ = nullptr;
+  Display* display_;
+  XErrorHandler previousHandler_ = nullptr;
+  bool failed_ = false;
+};
+
+// The error handler is process-wide state: one paint at a time.
+std::mutex g_paintMutex;
+
+// How the server stores a pixel of the root's depth. Each channel table turns an 8-bit value into its
+// bits within the pixel, so a conversion is three look-ups and two ORs whatever the masks are.
+struct ServerFormat {
+  Visual* visual = nullptr;
+  int depth = 0;
+  int bytesPerPixel = 0;
+  // 32-bit 0x00RRGGBB, as almost every server today: a pixel is the picture's three bytes, no look-ups.
+  bool plain = false;
+  std::uint32_t red[256];
+  std::uint32_t green[256];
+  std::uint32_t blue[256];
+
+  std::uint32_t Pixel(std::uint8_t r, std::uint8_t g, std::uint8_t b) const {
+    return red[r] | green[g] | blue[b];
+  }
+};
+
+void FillChannel(unsigned long mask, std::uint32_t* table) {
+  const int shift = std::countr_zero(mask);
+  const int width = std::popcount(mask);
+  for (std::uint32_t value = 0; value < 256; ++value) {
+    // Narrow channels keep the top bits; wide ones repeat the value's bits, so 255 stays full intensity.
+    std::uint32_t scaled =
+        width <= 8 ? value >> (8 - width) : (value << (width - 8)) | (value >> (16 - width));
+    table[value] = scaled << shift;
+  }
+}
+
+// Only true-colour roots of 16, 24 or 32 bits per pixel: every desktop X server of the last two decades.
+bool DescribeServer(Display* display, int screen, ServerFormat& format) {
+  Visual* visual = DefaultVisual(display, screen);
+  if (visual->c_class != TrueColor) return false;
+  format.visual = visual;
+  format.depth = DefaultDepth(display, screen);
+  int count = 0;
+  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+  for (int i = 0; i < count; ++i) {
+    if (formats[i].depth == format.depth) format.bytesPerPixel = formats[i].bits_per_pixel / 8;
+  }
+  XFree(formats);
+  if (format.bytesPerPixel < 2 || format.bytesPerPixel > 4) return false;
+  FillChannel(visual->red_mask, format.red);
+  FillChannel(visual->green_mask, format.green);
+  FillChannel(visual->blue_mask, format.blue);
+  format.plain = format.bytesPerPixel == 4 && visual->red_mask == 0xff0000 && visual->green_mask == 0xff00 &&
+                 visual->blue_mask == 0xff;
+  return true;
+}
+
+struct Rect {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+// The monitors' rectangles as RandR 1.5 sees them (outputs and user-defined monitors alike), clipped to
+// the root; the whole screen when RandR has none.
+std::vector<Rect> ActiveMonitors(Display* display, Window root, int rootWidth, int rootHeight) {
+  std::vector<Rect> monitors;
+  int eventBase = 0;
+  int errorBase = 0;
+  int major = 0;
+  int minor = 0;
+  if (XRRQueryExtension(display, &eventBase, &errorBase) && XRRQueryVersion(display, &major, &minor) &&
+      (major > 1 || (major == 1 && minor >= 5))) {
+    int count = 0;
+    XRRMonitorInfo* info = XRRGetMonitors(display, root, True, &count);
+    for (int i = 0; i < count; ++i) {
+      const int left = std::max(info[i].x, 0);
+      const int top = std::max(info[i].y, 0);
+      const int right = std::min(info[i].x + info[i].width, rootWidth);
+      const int bottom = std::min(info[i].y + info[i].height, rootHeight);
+      if (right > left && bottom > top) monitors.push_back({left, top, right - left, bottom - top});
+    }
+    if (info != nullptr) XRRFreeMonitors(info);
+  }
+  if (monitors.empty()) monitors.push_back({0, 0, rootWidth, rootHeight});
+  return monitors;
+}
+
+// Where the picture lands on a drawable: the destination rectangle, and for each of its columns and rows
+// the picture's column (as a byte offset into a row) and row. Centring and tiling map one to one,
+// stretching repeats or skips; the maps are computed once per rectangle, never per pixel.
+struct Placement {
+  Rect target;
+  std::vector<std::uint32_t> columns;
+  std::vector<int> rows;
+  bool contiguous = false;  // columns follow one another: a row is read straight through
+};
+
+int BytesPerSourcePixel(const TBitmap& picture) {
+  return picture.GetPixelFormat() == TPixelFormat::pf8bit ? 1 : 3;
+}
+
+Placement Unscaled(const TBitmap& picture, Rect target, int sourceX, int sourceY) {
+  Placement placement{target, std::vector<std::uint32_t>(target.width), std::vector<int>(target.height)};
+  const int step = BytesPerSourcePixel(picture);
+  for (int x = 0; x < target.width; ++x)
+    placement.columns[x] = static_cast<std::uint32_t>((sourceX + x) * step);
+  for (int y = 0; y < target.height; ++y) placement.rows[y] = sourceY + y;
+  placement.contiguous = true;
+  return placement;
+}
+
+// Centred: shifted by half the difference; a picture larger than the monitor keeps its middle.
+Placement Centred(const TBitmap& picture, const Rect& monitor) {
+  const int width = std::min(picture.GetWidth(), monitor.width);
+  const int height = std::min(picture.GetHeight(), monitor.height);
+  const Rect target{monitor.x + (monitor.width - width) / 2, monitor.y + (monitor.height - height) / 2, width,
+                    height};
+  return Unscaled(picture, target, (picture.GetWidth() - width) / 2, (picture.GetHeight() - height) / 2);
+}
+
+// Nearest neighbour, sampled at each target pixel's centre, so both edges of the picture show.
+Placement Stretched(const TBitmap& picture, const Rect& monitor) {
+  Placement placement{monitor, std::vector<std::uint32_t>(monitor.width), std::vector<int>(monitor.height)};
+  const std::int64_t width = picture.GetWidth();
+  const std::int64_t height = picture.GetHeight();
+  const int step = BytesPerSourcePixel(picture);
+  for (int x = 0; x < monitor.width; ++x) {
+    placement.columns[x] = static_cast<std::uint32_t>((2 * x + 1) * width / (2 * monitor.width) * step);
+  }
+  for (int y = 0; y < monitor.height; ++y) {
+    placement.rows[y] = static_cast<int>((2 * y + 1) * height / (2 * monitor.height));
+  }
+  return placement;
+}
+
+// One row of the target in the server's format. Chosen once per placement, so the pixel loop has no
+// branches on the formats.
+using RowConverter = void (*)(const std::uint8_t* source, const std::uint32_t* columns, int count,
+                              const ServerFormat& format, const std::uint32_t* palette, std::uint8_t* out);
+
+template <int kBytes>
+inline void Store(std::uint8_t* out, std::uint32_t pixel) {
+  if constexpr (kBytes == 4) {
+    std::memcpy(out, &pixel, 4);
+  } else if constexpr (kBytes == 2) {
+    const auto half = static_cast<std::uint16_t>(pixel);
+    std::memcpy(out, &half, 2);
+  } else if constexpr (std::endian::native == std::endian::little) {
+    out[0] = static_cast<std::uint8_t>(pixel);
+    out[1] = static_cast<std::uint8_t>(pixel >> 8);
+    out[2] = static_cast<std::uint8_t>(pixel >> 16);
+  } else {
+    out[0] = static_cast<std::uint8_t>(pixel >> 16);
+    out[1] = static_cast<std::uint8_t>(pixel >> 8);
+    out[2] = static_cast<std::uint8_t>(pixel);
+  }
+}
+
+template <int kBytes>
+void ConvertBgrRow(const std::uint8_t* source, const std::uint32_t* columns, int count,
+                   const ServerFormat& format, const std::uint32_t*, std::uint8_t* out) {
+  for (int x = 0; x < count; ++x, out += kBytes) {
+    const std::uint8_t* bgr = source + columns[x];
+    Store<kBytes>(out, format.Pixel(bgr[2], bgr[1], bgr[0]));
+  }
+}
+
+template <int kBytes>
+void ConvertIndexedRow(const std::uint8_t* source, const std::uint32_t* columns, int count,
+                       const ServerFormat&, const std::uint32_t* palette, std::uint8_t* out) {
+  for (int x = 0; x < count; ++x, out += kBytes) Store<kBytes>(out, palette[source[columns[x]]]);
+}
+
+template <bool kContiguous>
+void ConvertBgrRowPlain(const std::uint8_t* source, const std::uint32_t* columns, int count,
+                        const ServerFormat&, const std::uint32_t*, std::uint8_t* out) {
+  if constexpr (kContiguous) source += columns[0];
+  for (int x = 0; x < count; ++x, out += 4) {
+    const std::uint8_t* bgr = source + (kContiguous ? 3 * x : columns[x]);
+    Store<4>(out, bgr[0] | (bgr[1] << 8) | (std::uint32_t{bgr[2]} << 16));
+  }
+}
+
+RowConverter ConverterFor(const ServerFormat& format, bool indexed, bool contiguous) {
+  if (format.plain && !indexed) return contiguous ? &ConvertBgrRowPlain<true> : &ConvertBgrRowPlain<false>;
+  switch (format.bytesPerPixel) {
+    case 2:
+      return indexed ? &ConvertIndexedRow<2> : &ConvertBgrRow<2>;
+    case 3:
+      return indexed ? &ConvertIndexedRow<3> : &ConvertBgrRow<3>;
+    default:
+      return indexed ? &ConvertIndexedRow<4> : &ConvertBgrRow<4>;
+  }
+}
+
+// Brings converted pixels into the server a band of rows at a time: through a shared memory segment when
+// the server offers one we can attach (a local server), otherwise as XPutImage requests, converting the
+// next band while the server takes the last.
+class PixelSender {
+ public:
+  PixelSender(Display* display, ErrorTrap& trap, const ServerFormat& format, bool trySharedMemory)
+      : display_(display), trap_(trap), format_(format) {
+    int major = 0;
+    int minor = 0;
+    Bool pixmaps = False;
+    // A shared segment holds pixels in the client's byte order; the server reads them as its own.
+    const int nativeOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    sharedMemory_ = trySharedMemory && XShmQueryVersion(display_, &major, &minor, &pixmaps) &&
+                    ImageByteOrder(display_) == nativeOrder;
+  }
+  ~PixelSender() { ReleaseSegment(); }
+  PixelSender(const PixelSender&) = delete;
+  PixelSender& operator=(const PixelSender&) = delete;
+
+  // Bands of a quarter megabyte, and a shared segment of two: page faults on fresh memory (the client's,
+  // and the server's on a segment it has just attached) cost more than copying the pixels, so the memory
+  // stays small and is used again for every band; two bands let converting one overlap the server's
+  // copying of the other.
+  static constexpr std::size_t kBandBytes = std::size_t{1} << 18;
+  static constexpr int kSharedBands = 2;
+  // Paints placement onto drawable; false when the server failed a request.
+  bool Send(Drawable drawable, GC gc, const TBitmap& picture, const Placement& placement) {
+    const bool indexed = picture.GetPixelFormat() == TPixelFormat::pf8bit;
+    std::uint32_t palette[256] = {};  // indexes past the palette's end show black
+    if (indexed) {
+      const TPalette& entries = picture.GetPalette();
+      for (std::size_t i = 0; i < entries.size() && i < 256; ++i) {
+        palette[i] = format_.Pixel(entries[i].peRed, entries[i].peGreen, entries[i].peBlue);
+      }
+    }
+    const RowConverter convert = ConverterFor(format_, indexed, placement.contiguous);
+    const Rect& target = placement.target;
+    const std::size_t rowBytes = static_cast<std::size_t>(target.width) * format_.bytesPerPixel;
+    const std::size_t stride = (rowBytes + 3) & ~std::size_t{3};
+    auto fill = [&](std::uint8_t* buffer, int firstRow, int rowCount) {
+      for (int y = 0; y < rowCount; ++y) {
+        std::uint8_t* out = buffer + y * stride;
+        const int sourceRow = placement.rows[firstRow + y];
+        // A stretched picture repeats rows: copy the row just converted rather than convert it again.
+        if (y > 0 && placement.rows[firstRow + y - 1] == sourceRow) {
+          std::memcpy(out, out - stride, rowBytes);
+        } else {
+          convert(picture.ScanLine(sourceRow), placement.columns.data(), target.width, format_, palette, out);
+        }
+      }
+    };
+
+    const int bandRows = static_cast<int>(std::clamp<std::size_t>(kBandBytes / stride, 1, target.height));
+    const std::size_t bandBytes = stride * bandRows;
+    const bool shared = sharedMemory_ && ReserveSegment(kSharedBands * bandBytes);
+    std::vector<std::uint8_t> buffer(shared ? 0 : bandBytes);
+    for (int first = 0, band = 0; first < target.height; first += bandRows, ++band) {
+      const int rows = std::min(bandRows, target.height - first);
+      std::uint8_t* data = buffer.data();
+      if (shared) {
+        const int slot = band % kSharedBands;
+        // Before the segment's first slot is filled again, the server must be done with all of them.
+        if (slot == 0 && band > 0 && !trap_.Sync()) return false;
+        data = reinterpret_cast<std::uint8_t*>(segment_.shmaddr) + slot * bandBytes;
+      }
+      fill(data, first, rows);
+      XImage image = Header(target.width, rows, stride, reinterpret_cast<char*>(data));
+      if (shared) {
+        image.obdata = reinterpret_cast<char*>(&segment_);  // where XShmPutImage finds the segment
+        XShmPutImage(display_, drawable, gc, &image, 0, 0, target.x, target.y + first, target.width, rows,
+                     False);
+      } else {
+        XPutImage(display_, drawable, gc, &image, 0, 0, target.x, target.y + first, target.width, rows);
+      }
+    }
+    // The segment serves the next placement too.
+    return !shared || trap_.Sync();
+  }
+
+ private:
+  XImage Header(int width, int height, std::size_t stride, char* data) const {
+    XImage image{};
+    image.width = width;
+    image.height = height;
+    image.format = ZPixmap;
+    image.data = data;
+    image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    image.bitmap_unit = 32;
+    image.bitmap_bit_order = image.byte_order;
+    image.bitmap_pad = 32;
+    image.depth = format_.depth;
+    image.bytes_per_line = static_cast<int>(stride);
+    image.bits_per_pixel = format_.bytesPerPixel * 8;
+    image.red_mask = format_.visual->red_mask;
+    image.green_mask = format_.visual->green_mask;
+    image.blue_mask = format_.visual->blue_mask;
+    XInitImage(&image);
+    return image;
+  }
+
+  // A segment of at least size bytes attached on both sides; false (and no more tries) when the server
+  // cannot attach it, as a server on another machine cannot.
+  bool ReserveSegment(std::size_t size) {
+    if (segmentSize_ >= size) return true;
+    // A request that failed before must not pass for a refused segment and be forgotten with it.
+    if (!trap_.Sync()) return sharedMemory_ = false;
+    ReleaseSegment();
+    segment_.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (segment_.shmid < 0) return sharedMemory_ = false;
+    segment_.shmaddr = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    if (segment_.shmaddr == reinterpret_cast<char*>(-1)) {
+      shmctl(segment_.shmid, IPC_RMID, nullptr);
+      return sharedMemory_ = false;
+    }
+    segment_.readOnly = True;
+    XShmAttach(display_, &segment_);
+    const bool attached = trap_.Sync();
+    // Marked for removal at once: the kernel frees it when both sides have let go, even after a crash.
+    shmctl(segment_.shmid, IPC_RMID, nullptr);
+    if (!attached) {
+      trap_.Forget();
+      shmdt(segment_.shmaddr);
+      return sharedMemory_ = false;
+    }
+    segmentSize_ = size;
+    return true;
+  }
+
+  void ReleaseSegment() {
+    if (segmentSize_ == 0) return;
+    XShmDetach(display_, &segment_);
+    XSync(display_, False);
+    shmdt(segment_.shmaddr);
+    segmentSize_ = 0;
+  }
+
+  Display* display_;
+  ErrorTrap& trap_;
+  const ServerFormat& format_;
+  bool sharedMemory_ = false;
+  XShmSegmentInfo segment_{};
+  std::size_t segmentSize_ = 0;
+};
+
+// Tiling is the server's own fill: the picture goes over once as a tile pixmap, cut to the largest
+// monitor (what no monitor can show would never repeat), and every monitor is filled from its corner. A
+// monitor the picture covers shows just its top-left corner, sent straight into place.
+bool PaintTiled(Display* display, Window root, Pixmap target, GC gc, PixelSender& sender,
+                const ServerFormat& format, const TBitmap& picture, const std::vector<Rect>& monitors) {
+  auto covered = [&](const Rect& monitor) {
+    return picture.GetWidth() >= monitor.width && picture.GetHeight() >= monitor.height;
+  };
+  bool sent = true;
+  int width = 0;
+  int height = 0;
+  for (const Rect& monitor : monitors) {
+    if (covered(monitor)) {
+      sent = sent && sender.Send(target, gc, picture, Unscaled(picture, monitor, 0, 0));
+    } else {
+      width = std::max(width, std::min(picture.GetWidth(), monitor.width));
+      height = std::max(height, std::min(picture.GetHeight(), monitor.height));
+    }
+  }
+  if (width == 0) return sent;
+  const Pixmap tile = XCreatePixmap(display, root, width, height, format.depth);
+  sent = sent && sender.Send(tile, gc, picture, Unscaled(picture, {0, 0, width, height}, 0, 0));
+  XSetTile(display, gc, tile);
+  XSetFillStyle(display, gc, FillTiled);
+  for (const Rect& monitor : monitors) {
+    if (covered(monitor)) continue;
+    XSetTSOrigin(display, gc, monitor.x, monitor.y);
+    XFillRectangle(display, target, gc, monitor.x, monitor.y, monitor.width, monitor.height);
+  }
+  XSetFillStyle(display, gc, FillSolid);
+  XFreePixmap(display, tile);
+  return sent;
+}
+
+// The pixmap that the last root setter left, when both properties name it (the sign that its owner made it
+// to be freed by the next setter); None otherwise.
+Pixmap PreviousWallpaper(Display* display, Window root, Atom rootPixmap, Atom esetroot) {
+  auto read = [&](Atom property) -> Pixmap {
+    Atom type = None;
+    int bits = 0;
+    unsigned long count = 0;
+    unsigned long left = 0;
+    unsigned char* data = nullptr;
+    Pixmap pixmap = None;
+    if (XGetWindowProperty(display, root, property, 0, 1, False, AnyPropertyType, &type, &bits, &count, &left,
+                           &data) == Success &&
+        type == XA_PIXMAP && bits == 32 && count == 1) {
+      pixmap = *reinterpret_cast<Pixmap*>(data);
+    }
+    if (data != nullptr) XFree(data);
+    return pixmap;
+  };
+  const Pixmap first = read(rootPixmap);
+  return first != None && first == read(esetroot) ? first : None;
+}
+
+bool Paint(Display* display, ErrorTrap& trap, const TBitmap& picture, WallpaperLayout layout,
+           bool sharedMemory) {
+  const int screen = DefaultScreen(display);
+  const Window root = RootWindow(display, screen);
+  ServerFormat format;
+  if (!DescribeServer(display, screen, format)) return false;
+  const int width = DisplayWidth(display, screen);
+  const int height = DisplayHeight(display, screen);
+  const std::vector<Rect> monitors = ActiveMonitors(display, root, width, height);
+
+  const Pixmap pixmap = XCreatePixmap(display, root, width, height, format.depth);
+  const GC gc = XCreateGC(display, pixmap, 0, nullptr);
+  XSetForeground(display, gc, BlackPixel(display, screen));
+  XFillRectangle(display, pixmap, gc, 0, 0, width, height);
+  bool painted = true;
+  {
+    PixelSender sender(display, trap, format, sharedMemory);
+    if (layout == WallpaperLayout::kTiled) {
+      painted = PaintTiled(display, root, pixmap, gc, sender, format, picture, monitors);
+    } else {
+      for (const Rect& monitor : monitors) {
+        const Placement placement =
+            layout == WallpaperLayout::kStretched ? Stretched(picture, monitor) : Centred(picture, monitor);
+        painted = painted && sender.Send(pixmap, gc, picture, placement);
+      }
+    }
+  }
+  XFreeGC(display, gc);
+  if (!trap.Sync() || !painted) {
+    XFreePixmap(display, pixmap);
+    XSync(display, False);
+    return false;
+  }
+
+  const Atom rootPixmap = XInternAtom(display, "_XROOTPMAP_ID", False);
+  const Atom esetroot = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+  const Pixmap previous = PreviousWallpaper(display, root, rootPixmap, esetroot);
+  for (const Atom property : {rootPixmap, esetroot}) {
+    XChangeProperty(display, root, property, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&pixmap), 1);
+  }
+  XSetWindowBackgroundPixmap(display, root, pixmap);
+  XClearWindow(display, root);
+  if (!trap.Sync()) return false;
+
+  // Killing the previous owner frees its pixmap (and whatever else it kept). Never our own connection's
+  // resource: that would end this very connection.
+  const XID clientBits = ~XID{xcb_get_setup(XGetXCBConnection(display))->resource_id_mask};
+  if (previous != None && (previous & clientBits) != (pixmap & clientBits)) {
+    XKillClient(display, previous);
+    // The owner may be gone already (a stale property): nothing left to free, and no reason to fail.
+    trap.Sync();
+    trap.Forget();
+  }
+  return true;
+}
+
+class X11RootWallpaper final : public DesktopWallpaper {
+ public:
+  explicit X11RootWallpaper(RootPaintOptions options) : options_(std::move(options)) {}
+
+  std::string Name() const override { return "X11 root window"; }
+
+  DisplayStylePair ReadStyle() override {
+    try {
+      TRegistry registry;
+      registry.RootKey = HKEY_CURRENT_USER;
+      if (!registry.OpenKey(kDesktopKey, false)) return {};
+      return {registry.ReadString("TileWallPaper"), registry.ReadString("WallpaperStyle")};
+    } catch (const std::exception&) {
+      return {};
+    }
+  }
+
+  void WriteStyle(const DisplayStylePair& pair) override {
+    TRegistry registry = OpenForWriting("TileWallPaper");
+    registry.WriteString("TileWallPaper", pair.tileWallPaper);
+    registry.WriteString("WallpaperStyle", pair.wallpaperStyle);
+  }
+
+  bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override {
+    if (picture != nullptr) {
+      if (!PaintRootWallpaper(*picture, LayoutForStyle(ReadStyle()), options_)) return false;
+    } else if (!PaintFile(bmpFile)) {
+      return false;
+    }
+    // Recorded only once shown, as Windows does; a store that cannot take it leaves the change half done.
+    try {
+      OpenForWriting("Wallpaper").WriteString("Wallpaper", bmpFile);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
+
+  bool Reapply() override {
+    std::string recorded;
+    try {
+      TRegistry registry;
+      registry.RootKey = HKEY_CURRENT_USER;
+      if (registry.OpenKey(kDesktopKey, false)) recorded = registry.ReadString("Wallpaper");
+    } catch (const std::exception&) {
+      return false;
+    }
+    return !recorded.empty() && PaintFile(recorded);
+  }
+
+ private:
+  static TRegistry OpenForWriting(const std::string& firstValue) {
+    TRegistry registry;
+    registry.RootKey = HKEY_CURRENT_USER;
+    if (!registry.OpenKey(kDesktopKey, true)) {
+      throw ERegistryException("Failed to set data for '" + firstValue + "'");
+    }
+    return registry;
+  }
+
+  // Every call reads the file again: the same path may hold a new picture.
+  bool PaintFile(const std::string& bmpFile) {
+    TBitmap picture;
+    try {
+      picture.LoadFromFile(bmpFile);
+    } catch (const std::exception&) {
+      return false;
+    }
+    return PaintRootWallpaper(picture, LayoutForStyle(ReadStyle()), options_);
+  }
+
+  RootPaintOptions options_;
+};
+
+}  // namespace
+
+WallpaperLayout LayoutForStyle(const DisplayStylePair& pair) {
+  if (pair == kStretchedPair) return WallpaperLayout::kStretched;
+  if (pair == kTiledPair) return WallpaperLayout::kTiled;
+  return WallpaperLayout::kCentred;
+}
+
+bool PaintRootWallpaper(const TBitmap& picture, WallpaperLayout layout, const RootPaintOptions& options) {
+  if (picture.GetEmpty()) return false;
+  std::lock_guard lock(g_paintMutex);
+  Display* display = XOpenDisplay(options.displayName.empty() ? nullptr : options.displayName.c_str());
+  if (display == nullptr) return false;
+  bool painted = false;
+  {
+    ErrorTrap trap(display);
+    painted = Paint(display, trap, picture, layout, options.sharedMemory);
+    // The pixmap must outlive this connection: the next setter frees it by killing what we leave.
+    if (painted) XSetCloseDownMode(display, RetainPermanent);
+    trap.Sync();
+  }
+  XCloseDisplay(display);
+  return painted;
+}
+
+std::unique_ptr<DesktopWallpaper> CreateX11RootWallpaper(RootPaintOptions options) {
+  return std::make_unique<X11RootWallpaper>(std::move(options));
+}
+
+}  // namespace lumora::platform

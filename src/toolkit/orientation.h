@@ -1,0 +1,26 @@
+#pragma once
+
+#include "toolkit/bitmap.h"
+
+namespace lumora {
+
+// The EXIF orientation values: how the stored pixels must be turned to show the picture the right way up.
+// Cameras store a portrait photo as landscape pixels plus one of these.
+enum TExifOrientation : int {
+  eoNormal = 1,
+  eoMirrorHorizontal = 2,
+  eoRotate180 = 3,
+  eoMirrorVertical = 4,
+  eoTranspose = 5,   // mirror horizontally, then turn 90° counter-clockwise
+  eoRotate90 = 6,    // turn 90° clockwise
+  eoTransverse = 7,  // mirror horizontally, then turn 90° clockwise
+  eoRotate270 = 8,   // turn 90° counter-clockwise
+};
+
+// Turns and flips the picture so that pixels stored with the given EXIF orientation show the right way
+// up; 5 to 8 swap width and height. Format and palette stay; 1 and values outside 1..8 change nothing.
+// Works on pf24bit and pf8bit alike, in one pass over the pixels, into a new pixel buffer (so a bitmap
+// sharing the old pixels keeps them). Raises EOutOfResources when the second buffer cannot be had.
+void ApplyOrientation(TBitmap& bitmap, int orientation);
+
+}  // namespace lumora

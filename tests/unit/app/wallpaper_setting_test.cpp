@@ -1,0 +1,136 @@
+// "设为墙纸" and the display style, through the window's controls: what reaches the wallpaper file and the
+// desktop, and what the user is told.
+#include <QTest>
+#include <cstring>
+#include <filesystem>
+
+#include "jpeg/jpeg_image.h"
+#include "toolkit/bitmap.h"
+#include "unit/app/form_fixture.h"
+
+namespace lumora::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WallpaperSetting : public FormTest {
+ protected:
+  // A JPEG picture of the given size, and the bitmap it decodes to.
+  std::string Jpeg(const std::string& name, int width, int height) {
+    TBitmap bitmap;
+    bitmap.SetSize(width, height);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width * 3; ++x) bitmap.ScanLine(y)[x] = static_cast<std::uint8_t>(x * 7 + y * 13);
+    }
+    TJPEGImage jpeg;
+    jpeg.Assign(bitmap);
+    jpeg.SaveToFile(dir_ / name);
+    return dir_ / name;
+  }
+  // Selects the entry and presses "设为墙纸".
+  void SetAsWallpaper(const std::string& entry) {
+    Form().ListBox1->clear();
+    form_->ListBox1->AddEntries({entry});
+    form_->ListBox1->SetItemIndex(0);
+    form_->Button12->click();
+  }
+  std::string BmpFile() { return ReadWholeFile(form_->BmpFile); }
+};
+
+TEST_F(WallpaperSetting, JpegPicturesInAnyCaseAreDecodedIntoTheWallpaperFileAndHandedOver) {
+  for (const char* name : {"IMG_0001.JPG", "photo.jpeg"}) {
+    SCOPED_TRACE(name);
+    const std::string jpeg = Jpeg(name, 37, 23);
+    SetAsWallpaper(jpeg);
+    EXPECT_TRUE(messages_.Requests().empty());
+    // The file holds the decoded picture, and the desktop was given exactly that file with its pixels.
+    TJPEGImage decoded;
+    decoded.LoadFromFile(jpeg);
+    TBitmap expected;
+    expected.Assign(decoded);
+    TBitmap written;
+    written.LoadFromFile(form_->BmpFile);
+    ASSERT_EQ(written.GetWidth(), 37);
+    ASSERT_EQ(written.GetHeight(), 23);
+    for (int y = 0; y < 23; ++y) ASSERT_EQ(0, std::memcmp(written.ScanLine(y), expected.ScanLine(y), 37 * 3));
+    ASSERT_FALSE(desktop_->wallpapers.empty());
+    EXPECT_EQ(desktop_->wallpapers.back(), BmpFile());
+    EXPECT_TRUE(desktop_->withPicture.back());
+    EXPECT_EQ(form_->ListBox1->ItemIndex(), 0);
+  }
+}
+
+TEST_F(WallpaperSetting, APortraitPhotoStandsUprightOnTheWallpaperAndInThePreview) {
+  if (!ProgramAvailable("exiftool")) GTEST_SKIP() << "needs exiftool (the README's set-up installs it)";
+  const std::string photo = Jpeg("portrait.jpg", 37, 23);
+  ASSERT_EQ(RunProgram({"exiftool", "-q", "-overwrite_original", "-n", "-Orientation#=6", photo}).exitCode,
+            0);
+  SetAsWallpaper(photo);
+  TBitmap written;
+  written.LoadFromFile(form_->BmpFile);
+  EXPECT_EQ(std::pair(written.GetWidth(), written.GetHeight()), std::pair(23, 37));
+  form_->ListBox1Click();
+  EXPECT_EQ(form_->Image2->size(), QSize(23, 37));
+}
+
+TEST_F(WallpaperSetting, BitmapsAreCopiedUnchangedAndTheWallpaperFileItselfIsAppliedAsItIs) {
+  WriteWholeFile(dir_ / "Tiles.BMP", "not decoded, only copied");
+  SetAsWallpaper(dir_ / "Tiles.BMP");
+  EXPECT_EQ(BmpFile(), "not decoded, only copied");
+  EXPECT_FALSE(desktop_->withPicture.back());
+
+  WriteWholeFile(form_->BmpFile, "the wallpaper file");
+  fs::create_symlink(form_->BmpFile, dir_ / "link.bmp");
+  SetAsWallpaper(dir_ / "link.bmp");
+  SetAsWallpaper(form_->BmpFile);
+  EXPECT_EQ(BmpFile(), "the wallpaper file");
+  EXPECT_EQ(desktop_->wallpapers, std::vector<std::string>({"not decoded, only copied", "the wallpaper file",
+                                                            "the wallpaper file"}));
+  EXPECT_TRUE(messages_.Requests().empty());
+}
+
+TEST_F(WallpaperSetting, NothingChangesForNoSelectionAMissingFileAnotherKindOrABrokenJpeg) {
+  WriteWholeFile(Form().BmpFile, "previous wallpaper");
+  form_->Button12->click();
+  SetAsWallpaper(dir_ / "gone.jpg");
+  WriteWholeFile(dir_ / "anim.gif", "GIF89a");
+  SetAsWallpaper(dir_ / "anim.gif");
+  WriteWholeFile(dir_ / "broken.jpg", "not a JPEG at all");
+  SetAsWallpaper(dir_ / "broken.jpg");
+
+  const std::vector<MessageRequest> shown = messages_.Requests();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(std::pair(shown[0].text, shown[0].caption),
+            std::pair(std::string("请选择一个墙纸!"), std::string("消息提示")));
+  EXPECT_EQ(std::pair(shown[1].text, shown[1].caption),
+            std::pair(dir_ / "gone.jpg不存在!", std::string("错误提示")));
+  EXPECT_EQ(std::pair(shown[2].text, shown[2].caption),
+            std::pair(dir_ / "anim.gif不是JPG或BMP图片!", std::string("错误提示")));
+  EXPECT_EQ(shown[3].kind, MessageKind::ErrorDisplay);
+  EXPECT_EQ(shown[3].text.rfind("JPEG error #", 0), 0u) << shown[3].text;
+  EXPECT_EQ(BmpFile(), "previous wallpaper");
+  EXPECT_TRUE(desktop_->wallpapers.empty());
+  for (const auto& entry : fs::directory_iterator(dir_.Path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+}
+
+TEST_F(WallpaperSetting, AStyleButtonWritesItsPairAndRedrawsOnlyWhenItBecomesChecked) {
+  TForm1& form = Form();
+  form.show();
+  WriteWholeFile(form.BmpFile, "untouched");
+  QTest::mouseClick(form.RadioButton1, Qt::LeftButton);  // already checked: nothing at all
+  EXPECT_EQ(desktop_->styleWrites, 0);
+  QTest::mouseClick(form.RadioButton2, Qt::LeftButton);
+  EXPECT_EQ(desktop_->style, platform::kStretchedPair);
+  form.RadioButton3->setChecked(true);  // a check by the program counts as well
+  EXPECT_EQ(desktop_->style, platform::kTiledPair);
+  QTest::mouseClick(form.RadioButton3, Qt::LeftButton);
+  EXPECT_EQ(desktop_->styleWrites, 2);
+  EXPECT_EQ(desktop_->reapplies, 2);
+  EXPECT_TRUE(desktop_->wallpapers.empty());
+  EXPECT_EQ(BmpFile(), "untouched");
+}
+
+}  // namespace
+}  // namespace lumora::test
