@@ -50,22 +50,25 @@ TEST_F(InstanceMutexTest, SecondProcessFindsTheMutexHeldUntilTheOwnerLetsGo) {
 }
 
 TEST_F(InstanceMutexTest, AnOwnerThatDiesWithoutCleaningUpFreesTheMutex) {
+  // The owner says when it holds the mutex; polling for it instead would race the owner's own attempt.
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
   const pid_t owner = ::fork();
   if (owner == 0) {
     MutexResult held = CreateInstanceMutex("Lumora v2.0");
-    if (held.status != MutexCreation::Created) _exit(1);
+    const char status = held.status == MutexCreation::Created ? 'y' : 'n';
+    if (::write(ready[1], &status, 1) != 1) _exit(1);
     ::pause();
     _exit(0);
   }
-  // Wait until the child holds it, then kill it hard.
-  bool held = false;
-  for (int i = 0; i < 1000 && !held; ++i) {  // a loaded machine may take seconds to start the child
-    held = StatusSeenByAnotherProcess("Lumora v2.0") == MutexCreation::AlreadyExists;
-    if (!held) ::usleep(10'000);
-  }
+  ::close(ready[1]);
+  char status = 0;
+  const bool told = ::read(ready[0], &status, 1) == 1;
+  ::close(ready[0]);
+  EXPECT_EQ(StatusSeenByAnotherProcess("Lumora v2.0"), MutexCreation::AlreadyExists);
   ::kill(owner, SIGKILL);
   ::waitpid(owner, nullptr, 0);
-  ASSERT_TRUE(held);
+  ASSERT_TRUE(told && status == 'y');
   EXPECT_EQ(CreateInstanceMutex("Lumora v2.0").status, MutexCreation::Created);
 }
 
