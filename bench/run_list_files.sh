@@ -8,23 +8,8 @@ set -euo pipefail
 
 bench=$(realpath "${1:?usage: $0 path/to/bench_list_files [runs]}")
 runs=${2:-7}
-work=$(mktemp -d)
-xvfb=""
-cleanup() {
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-if [ -z "${DISPLAY:-}" ]; then
-  # Xvfb picks a free display number and tells it through this pipe.
-  fifo=$(mktemp -u) && mkfifo "$fifo" && exec {displayfd}<>"$fifo" && rm -f "$fifo"
-  Xvfb -displayfd "$displayfd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  read -r -t 15 number <&"$displayfd"
-  export DISPLAY=":$number"
-fi
+source "$(dirname "$0")/scratch_session.sh"
+[ -n "${DISPLAY:-}" ] || private_xvfb 1280x1024
 
 mkdir -p "$work/config" "$work/runtime" "$work/run" && chmod 700 "$work/runtime"
 cd "$work/run"

@@ -9,21 +9,9 @@ set -euo pipefail
 
 bench=$(realpath "${1:?usage: $0 path/to/bench_wallpaper_apply [runs]}")
 runs=${2:-7}
-work=$(mktemp -d)
-xvfb=""
-cleanup() {
-  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; wait "$xvfb" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
+source "$(dirname "$0")/scratch_session.sh"
 # A private 4K screen, whatever display the caller has.
-fifo=$(mktemp -u) && mkfifo "$fifo" && exec {displayfd}<>"$fifo" && rm -f "$fifo"
-Xvfb -displayfd "$displayfd" -screen 0 3840x2160x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-read -r -t 15 number <&"$displayfd"
-export DISPLAY=":$number"
+private_xvfb 3840x2160
 unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
 
 /usr/bin/convert -size 3840x2160 -seed 11 plasma:fractal -blur 0x1 -attenuate 0.4 +noise Gaussian \
