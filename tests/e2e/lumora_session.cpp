@@ -1,5 +1,6 @@
 #include "e2e/lumora_session.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <thread>
 
@@ -72,6 +73,18 @@ std::optional<unsigned long> LumoraSession::WaitForTrayIcon(std::chrono::millise
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   } while (std::chrono::steady_clock::now() < deadline);
   return std::nullopt;
+}
+
+std::optional<std::array<int, 3>> LumoraSessionTest::PixelAt(const std::string& picture, int x, int y) {
+  const std::string at = "p{" + std::to_string(x) + "," + std::to_string(y) + "}";
+  const std::string rgb =
+      RunProgram({"/usr/bin/convert", picture, "-format",
+                  "%[fx:int(255*" + at + ".r)] %[fx:int(255*" + at + ".g)] %[fx:int(255*" + at + ".b)]",
+                  "info:"})
+          .output;
+  std::array<int, 3> pixel{};
+  if (std::sscanf(rgb.c_str(), "%d %d %d", &pixel[0], &pixel[1], &pixel[2]) != 3) return std::nullopt;
+  return pixel;
 }
 
 void LumoraSessionTest::SetUp() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -56,6 +57,8 @@ class LumoraSessionTest : public ::testing::Test {
   // Clicks the middle of list row r, or of a 75 × 25 button given by its place on the main window.
   void ClickRow(unsigned long window, int row) { D().Click(window, 60, 23 + 13 * row); }
   void ClickButton(unsigned long window, int left, int top) { D().Click(window, left + 37, top + 12); }
+  // The red, green and blue values (0–255) at a point of a picture file; nullopt when it cannot be read.
+  static std::optional<std::array<int, 3>> PixelAt(const std::string& picture, int x, int y);
 
   std::unique_ptr<LumoraSession> session_;
 };

@@ -36,15 +36,11 @@ class WallpaperE2e : public LumoraSessionTest {
   }
   // The colour at a point of a picture, named by its strongest channels ("red", "blue", "lime"…).
   static std::string ColourAt(const std::string& picture, int x, int y) {
-    const std::string at = std::to_string(x) + "," + std::to_string(y);
-    const std::string rgb = RunProgram({"/usr/bin/convert", picture, "-format",
-                                        "%[fx:int(255*p{" + at + "}.r)] %[fx:int(255*p{" + at +
-                                            "}.g)] %[fx:int(255*p{" + at + "}.b)]",
-                                        "info:"})
-                                .output;
-    int r = 0, g = 0, b = 0;
-    if (std::sscanf(rgb.c_str(), "%d %d %d", &r, &g, &b) != 3) return rgb;
+    const auto pixel = PixelAt(picture, x, y);
+    if (!pixel) return "unreadable";
+    const auto [r, g, b] = *pixel;
     const bool red = r > 192, green = g > 192, blue = b > 192;
+    const std::string rgb = std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b);
     if (r > 64 && !red) return rgb;
     if (g > 64 && !green) return rgb;
     if (b > 64 && !blue) return rgb;

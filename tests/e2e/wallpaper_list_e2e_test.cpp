@@ -50,15 +50,9 @@ class WallpaperListE2e : public LumoraSessionTest {
   bool ShowsColour(unsigned long window, int x, int y, int r, int g, int b) {
     const std::string shot = S().Dir() / "shot.png";
     if (!D().Screenshot(window, shot)) return false;
-    const std::string at = std::to_string(x) + "," + std::to_string(y);
-    const std::string pixel = RunProgram({"/usr/bin/convert", shot, "-format",
-                                          "%[fx:int(255*p{" + at + "}.r)] %[fx:int(255*p{" + at +
-                                              "}.g)] %[fx:int(255*p{" + at + "}.b)]",
-                                          "info:"})
-                                  .output;
-    int shown[3] = {-1, -1, -1};
-    if (std::sscanf(pixel.c_str(), "%d %d %d", &shown[0], &shown[1], &shown[2]) != 3) return false;
-    return std::abs(shown[0] - r) < 24 && std::abs(shown[1] - g) < 24 && std::abs(shown[2] - b) < 24;
+    const auto shown = PixelAt(shot, x, y);
+    if (!shown) return false;
+    return std::abs((*shown)[0] - r) < 24 && std::abs((*shown)[1] - g) < 24 && std::abs((*shown)[2] - b) < 24;
   }
   static bool WaitForFile(const std::string& path) {
     for (int i = 0; i < 50 && !fs::exists(path); ++i) std::this_thread::sleep_for(100ms);
