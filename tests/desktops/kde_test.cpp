@@ -14,25 +14,40 @@ namespace {
 
 using platform::DisplayStylePair;
 
-// Runs a recorded script as Plasma's scripting would, on two desktops (the first showing a picture whose
-// FillMode is argv[2]). Prints "desktop key value" for each writeConfig on the image plugin's group,
-// "print text" for each print(), and "wrong ..." for anything written elsewhere.
+// Runs a recorded script as Plasma's scripting would: argv[2] is plasmashell's version, each further
+// argument one desktop as "plugin,FillMode,Image". Prints "desktop key value" for each writeConfig into the
+// desktop's own plugin's group ("wrong group desktop key value" for any other group), "desktop plugin X"
+// when a desktop changes plugin, and "print text" for each print().
 constexpr const char* kPlasmaHarness = R"(
+const [script, version, ...states] = process.argv.slice(1);
 const lines = [];
-const made = [0, 1].map((index) => ({
-  wallpaperPlugin: index == 0 ? 'org.kde.image' : 'org.kde.color',
-  currentConfigGroup: [],
-  writeConfig(key, value) {
-    const where = this.wallpaperPlugin + '/' + this.currentConfigGroup.join('/');
-    const right = where == 'org.kde.image/Wallpaper/org.kde.image/General';
-    lines.push((right ? '' : 'wrong ' + where + ' ') + [index, key, value].join(' '));
-  },
-  readConfig(key) { return key == 'FillMode' ? Number(process.argv[2]) : undefined; },
-}));
-new Function('desktops', 'print', require('fs').readFileSync(process.argv[1], 'utf8'))(
-    () => made, (text) => lines.push('print ' + text));
+const made = states.map((state, index) => {
+  const [plugin, fillMode, image] = state.split(',');
+  let current = plugin;
+  return {
+    config: {'org.kde.image/FillMode': fillMode, [plugin + '/Image']: image},
+    currentConfigGroup: [],
+    get wallpaperPlugin() { return current; },
+    set wallpaperPlugin(name) { if (name != current) lines.push(index + ' plugin ' + name); current = name; },
+    group() {
+      const g = this.currentConfigGroup;
+      return g.length == 3 && g[0] == 'Wallpaper' && g[2] == 'General' ? g[1] : g.join('/');
+    },
+    writeConfig(key, value) {
+      const g = this.group();
+      lines.push((g == current ? '' : 'wrong ' + g + ' ') + [index, key, value].join(' '));
+      this.config[g + '/' + key] = value;
+    },
+    readConfig(key) { return this.config[this.group() + '/' + key]; },
+  };
+});
+new Function('desktops', 'print', 'applicationVersion', require('fs').readFileSync(script, 'utf8'))(
+    () => made, (text) => lines.push('print ' + text), version);
 console.log(lines.join('\n'));
 )";
+
+// Plasma before 6.6: one desktop showing a picture, one showing a plain colour.
+const std::vector<std::string> kPlasma65 = {"6.5.4", "org.kde.image,6,file:///old.png", "org.kde.color,,"};
 
 class KdeTest : public testing::Test {
  protected:
@@ -51,22 +66,38 @@ class KdeTest : public testing::Test {
 
   std::string Reply() const { return folder_ + "/reply.txt"; }
 
-  // What plasmashell received, oldest first, each as the harness runs it.
-  std::vector<std::vector<std::string>> Scripts(int fillMode = 0) const {
+  // What plasmashell received, oldest first, each as the harness runs it on the given Plasma.
+  std::vector<std::vector<std::string>> Scripts(const std::vector<std::string>& plasma = kPlasma65) const {
+    std::vector<std::vector<std::string>> runs;
+    for (const auto& name : ScriptFiles()) runs.push_back(Run(name, plasma));
+    return runs;
+  }
+
+  // The newest script only.
+  std::vector<std::string> Last(const std::vector<std::string>& plasma = kPlasma65) const {
+    const auto names = ScriptFiles();
+    return names.empty() ? std::vector<std::string>{} : Run(names.back(), plasma);
+  }
+
+ private:
+  std::vector<std::string> ScriptFiles() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(records_)) {
       if (entry.path().extension() == ".js") names.push_back(entry.path().string());
     }
     std::sort(names.begin(), names.end());
-    std::vector<std::vector<std::string>> runs;
-    for (const auto& name : names) {
-      const RunResult result = RunInSession({"node", "-e", kPlasmaHarness, name, std::to_string(fillMode)});
-      EXPECT_EQ(result.exitCode, 0) << result.output << ReadWholeFile(name);
-      runs.push_back(Lines(result.output));
-    }
-    return runs;
+    return names;
   }
 
+  std::vector<std::string> Run(const std::string& name, const std::vector<std::string>& plasma) const {
+    std::vector<std::string> argv = {"node", "-e", kPlasmaHarness, name};
+    argv.insert(argv.end(), plasma.begin(), plasma.end());
+    const RunResult result = RunInSession(argv);
+    EXPECT_EQ(result.exitCode, 0) << result.output << ReadWholeFile(name);
+    return Lines(result.output);
+  }
+
+ protected:
   std::string folder_;
   std::string records_;
   std::string picture_;
@@ -78,13 +109,16 @@ class KdeTest : public testing::Test {
 TEST_F(KdeTest, SetWallpaperNamesTheFileOnEveryDesktop) {
   ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
   const std::string uri = FileUri(picture_);
+  const auto expected = [](const std::string& image) {
+    return std::vector<std::string>{"0 Image " + image, "1 plugin org.kde.image", "1 Image " + image};
+  };
   auto runs = Scripts();
   ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[1], (std::vector<std::string>{"0 Image " + uri, "1 Image " + uri}));
+  EXPECT_EQ(runs[1], expected(uri));
   EXPECT_EQ(PathOfUri(uri), picture_);
-  ASSERT_EQ(runs[0].size(), 2u);
+  ASSERT_EQ(runs[0].size(), 3u);
   const std::string first = runs[0][0].substr(std::string("0 Image ").size());
-  EXPECT_EQ(runs[0][1], "1 Image " + first);
+  EXPECT_EQ(runs[0], expected(first));
   EXPECT_NE(first, uri);
   EXPECT_TRUE(std::filesystem::equivalent(PathOfUri(first), picture_)) << first;
 
@@ -92,7 +126,7 @@ TEST_F(KdeTest, SetWallpaperNamesTheFileOnEveryDesktop) {
   EXPECT_TRUE(wallpaper_->Reapply());
   runs = Scripts();
   ASSERT_EQ(runs.size(), 4u);
-  EXPECT_EQ(runs[3], (std::vector<std::string>{"0 Image " + uri, "1 Image " + uri}));
+  EXPECT_EQ(runs[3], expected(uri));
 }
 
 TEST_F(KdeTest, StylesGoIntoFillMode) {
@@ -107,10 +141,10 @@ TEST_F(KdeTest, StylesGoIntoFillMode) {
     SCOPED_TRACE(c.mode);
     const std::string mode = std::string(" FillMode ") + c.mode;
     wallpaper_->WriteStyle(c.pair);
-    EXPECT_EQ(Scripts().back(), (std::vector<std::string>{"0" + mode, "1" + mode}));
+    EXPECT_EQ(Last(), (std::vector<std::string>{"0" + mode, "1 plugin org.kde.image", "1" + mode}));
     // Kept for the next apply, which writes it with the picture.
     ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
-    const auto last = Scripts().back();
+    const auto last = Last();
     EXPECT_EQ(std::count_if(last.begin(), last.end(), [&](const auto& line) { return line.ends_with(mode); }),
               2);
     WriteWholeFile(Reply(), std::string(c.mode) + "\n");
@@ -119,7 +153,31 @@ TEST_F(KdeTest, StylesGoIntoFillMode) {
   WriteWholeFile(Reply(), "");
   EXPECT_EQ(wallpaper_->ReadStyle(), DisplayStylePair{});
   // The reading script asks the first desktop for its FillMode and prints it.
-  EXPECT_EQ(Scripts(3).back(), std::vector<std::string>{"print 3"});
+  EXPECT_EQ(Last(), std::vector<std::string>{"print 6"});
+}
+
+// From Plasma 6.6 tiling is a plugin of its own; the picture moves with the desktop between the plugins.
+TEST_F(KdeTest, Plasma66TilesThroughItsOwnPlugin) {
+  const std::vector<std::string> plasma66 = {"6.6.0", "org.kde.image,6,file:///old.png",
+                                             "org.kde.tiled,,file:///tiled.png"};
+  const std::string uri = FileUri(picture_);
+  // No style chosen yet: each desktop keeps its plugin.
+  ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
+  EXPECT_EQ(Last(plasma66), (std::vector<std::string>{"0 Image " + uri, "1 Image " + uri}));
+
+  wallpaper_->WriteStyle(platform::kTiledPair);
+  EXPECT_EQ(Last(plasma66), (std::vector<std::string>{"0 plugin org.kde.tiled", "0 Image file:///old.png"}));
+  ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
+  EXPECT_EQ(Last(plasma66),
+            (std::vector<std::string>{"0 plugin org.kde.tiled", "0 Image " + uri, "1 Image " + uri}));
+
+  wallpaper_->WriteStyle(platform::kCentredPair);
+  EXPECT_EQ(Last(plasma66), (std::vector<std::string>{"0 FillMode 6", "1 plugin org.kde.image",
+                                                      "1 FillMode 6", "1 Image file:///tiled.png"}));
+
+  WriteWholeFile(Reply(), "tiled\n");
+  EXPECT_EQ(wallpaper_->ReadStyle(), platform::kTiledPair);
+  EXPECT_EQ(Last({"6.6.0", "org.kde.tiled,,file:///tiled.png"}), std::vector<std::string>{"print tiled"});
 }
 
 // A real script engine reads every literal back as the text it was made from.

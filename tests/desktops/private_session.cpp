@@ -131,4 +131,21 @@ std::string WritePicture(const std::string& folder) {
   return path;
 }
 
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) saved_ = old;
+  if (value != nullptr) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (saved_) {
+    ::setenv(name_.c_str(), saved_->c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
 }  // namespace lumora::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,19 @@ std::string PathOfUri(const std::string& uri);
 
 // A small file, with a name that needs escaping in a URI and quoting in most languages, in folder.
 std::string WritePicture(const std::string& folder);
+
+// Sets (or, with nullptr, unsets) one environment variable for the life of the object.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> saved_;
+};
 
 // Polls until condition() holds or the time is up; the last value of condition().
 template <typename Condition>

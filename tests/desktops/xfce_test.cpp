@@ -6,12 +6,14 @@
 
 #include "desktops/private_session.h"
 #include "platform/linux_desktops/linux_desktops.h"
+#include "support/xvfb.h"
 #include "toolkit/exceptions.h"
 
 namespace lumora::test {
 namespace {
 
 using platform::DisplayStylePair;
+using test::XvfbServer;
 
 constexpr const char* kMonitor0 = "/backdrop/screen0/monitor0/workspace0/";
 const std::vector<std::string> kOutputs = {"/backdrop/screen0/monitorHDMI-1/workspace0/",
@@ -50,16 +52,33 @@ class XfceTest : public testing::Test {
   std::unique_ptr<platform::DesktopWallpaper> wallpaper_;
 };
 
-TEST_F(XfceTest, EmptyChannelGetsTheFirstMonitor) {
-  EXPECT_EQ(wallpaper_->ReadStyle(), DisplayStylePair{});
-  EXPECT_FALSE(wallpaper_->Reapply());
+// xfdesktop has saved nothing yet: each connected output and workspace gets the picture under the name
+// xfdesktop looks up (Xvfb's one output is "screen"); with no X display to ask, the older monitor0.
+TEST_F(XfceTest, EmptyChannelGetsEveryOutputAndWorkspace) {
+  XvfbServer server;
+  const RunResult workspaces = test::RunProgram(
+      {"xprop", "-root", "-f", "_NET_NUMBER_OF_DESKTOPS", "32c", "-set", "_NET_NUMBER_OF_DESKTOPS", "2"},
+      server.Options());
+  ASSERT_EQ(workspaces.exitCode, 0) << workspaces.output;
+  {
+    const ScopedEnvironment display("DISPLAY", server.Display().c_str());
+    EXPECT_EQ(wallpaper_->ReadStyle(), DisplayStylePair{});
+    EXPECT_FALSE(wallpaper_->Reapply());
+    ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
+  }
+  const std::string screen = "/backdrop/screen0/monitorscreen/";
+  EXPECT_EQ(Lines(Xfconf({"-p", "/backdrop", "-l"}).output),
+            (std::vector<std::string>{screen + "workspace0/last-image", screen + "workspace1/last-image"}));
+  EXPECT_EQ(XfconfGet(screen + "workspace1/last-image"), picture_);
+  wallpaper_->WriteStyle(platform::kStretchedPair);
+  EXPECT_EQ(XfconfGet(screen + "workspace0/image-style"), "3");
+  EXPECT_FALSE(wallpaper_->SetWallpaper(folder_ + "/missing.bmp", nullptr));
+  EXPECT_EQ(XfconfGet(screen + "workspace0/last-image"), picture_);
+
+  Xfconf({"-p", "/backdrop", "-r", "-R"});
+  const ScopedEnvironment noDisplay("DISPLAY", nullptr);
   ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
   EXPECT_EQ(Chomp(Xfconf({"-p", "/backdrop", "-l"}).output), std::string(kMonitor0) + "last-image");
-  EXPECT_EQ(XfconfGet(std::string(kMonitor0) + "last-image"), picture_);
-  wallpaper_->WriteStyle(platform::kStretchedPair);
-  EXPECT_EQ(XfconfGet(std::string(kMonitor0) + "image-style"), "3");
-  EXPECT_FALSE(wallpaper_->SetWallpaper(folder_ + "/missing.bmp", nullptr));
-  EXPECT_EQ(XfconfGet(std::string(kMonitor0) + "last-image"), picture_);
 }
 
 // xfdesktop reloads on a change of last-image, and xfconfd reports no change for an equal value: every
@@ -113,9 +132,7 @@ TEST_F(XfceTest, EveryMonitorAndWorkspaceFollows) {
 TEST(DesktopsOutOfReach, NoSessionBus) {
   const ScratchDirectory scratch;
   const std::string picture = WritePicture(scratch.Path());
-  const char* saved = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-  const std::string restore = saved != nullptr ? saved : "";
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + scratch / "no-bus").c_str(), 1);
+  const ScopedEnvironment noBus("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + scratch / "no-bus").c_str());
   std::unique_ptr<platform::DesktopWallpaper> backends[] = {platform::CreateXfceWallpaper(),
                                                             platform::CreateKdeWallpaper()};
   for (const auto& wallpaper : backends) {
@@ -123,11 +140,6 @@ TEST(DesktopsOutOfReach, NoSessionBus) {
     EXPECT_EQ(wallpaper->ReadStyle(), DisplayStylePair{});
     EXPECT_THROW(wallpaper->WriteStyle(platform::kTiledPair), Exception);
     EXPECT_FALSE(wallpaper->SetWallpaper(picture, nullptr));
-  }
-  if (saved != nullptr) {
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", restore.c_str(), 1);
-  } else {
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
   }
 }
 

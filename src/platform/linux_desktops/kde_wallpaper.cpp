@@ -11,8 +11,10 @@
 //   in one, so that no merging of writes inside one script can hide the first.
 // - The URL is g_filename_to_uri's (percent-encoded, so a '#', '?' or '%' in the name stays within the
 //   path), quoted with JavaScriptStringLiteral.
-// Plasma 6.6 moved tiling into a plugin of its own (org.kde.tiled); this backend keeps org.kde.image,
-// where FillMode 3 tiles up to Plasma 6.5.
+// - Plasma 6.6 took tiling out of org.kde.image into a plugin of its own, org.kde.tiled, which has an Image
+//   and no FillMode. The scripts ask plasmashell for its version (applicationVersion, part of the scripting
+//   API since 4.5): from 6.6 on the tiled style switches the desktops to org.kde.tiled and any other style
+//   back to org.kde.image, carrying the picture over, so the style buttons keep working there.
 #include <gio/gio.h>
 
 #include <optional>
@@ -36,16 +38,37 @@ constexpr const char* kInterface = "org.kde.PlasmaShell";
 // Plasma may have to start the image plugin on every desktop first.
 constexpr int kTimeoutMs = 20000;
 
-constexpr const char* kEachDesktop =
-    "var all = desktops();\n"
-    "for (var i = 0; i < all.length; ++i) {\n"
-    "  var d = all[i];\n"
-    "  d.wallpaperPlugin = 'org.kde.image';\n"
-    "  d.currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];\n";
+// Sets up every desktop for a style and, when image is not empty, a picture. fillMode < 0 keeps each
+// desktop's own style (a desktop already on org.kde.tiled stays there); a picture that was shown by the
+// plugin being left is carried over to the new one.
+std::string EachDesktopScript(int fillMode, const std::string& imageLiteral) {
+  return "var fillMode = " + std::to_string(fillMode) + ";\n" + "var image = " + imageLiteral + ";\n" +
+         "var version = applicationVersion.split('.').map(Number);\n"
+         "var ownTilePlugin = version[0] > 6 || (version[0] == 6 && version[1] >= 6);\n"
+         "var all = desktops();\n"
+         "for (var i = 0; i < all.length; ++i) {\n"
+         "  var d = all[i];\n"
+         "  var was = d.wallpaperPlugin;\n"
+         "  var tile = ownTilePlugin && (fillMode == 3 || (fillMode < 0 && was == 'org.kde.tiled'));\n"
+         "  var plugin = tile ? 'org.kde.tiled' : 'org.kde.image';\n"
+         "  var shown = image;\n"
+         "  if (shown == '' && was != plugin && (was == 'org.kde.image' || was == 'org.kde.tiled')) {\n"
+         "    d.currentConfigGroup = ['Wallpaper', was, 'General'];\n"
+         "    shown = d.readConfig('Image');\n"
+         "  }\n"
+         "  d.wallpaperPlugin = plugin;\n"
+         "  d.currentConfigGroup = ['Wallpaper', plugin, 'General'];\n"
+         "  if (!tile && fillMode >= 0) d.writeConfig('FillMode', fillMode);\n"
+         "  if (shown) d.writeConfig('Image', shown);\n"
+         "}\n";
+}
 
+// Prints the first desktop's FillMode, or "tiled" when it uses Plasma 6.6's tiling plugin.
 constexpr const char* kReadFillMode =
     "var all = desktops();\n"
-    "if (all.length > 0 && all[0].wallpaperPlugin == 'org.kde.image') {\n"
+    "if (all.length > 0 && all[0].wallpaperPlugin == 'org.kde.tiled') {\n"
+    "  print('tiled');\n"
+    "} else if (all.length > 0 && all[0].wallpaperPlugin == 'org.kde.image') {\n"
     "  all[0].currentConfigGroup = ['Wallpaper', 'org.kde.image', 'General'];\n"
     "  print(all[0].readConfig('FillMode'));\n"
     "}\n";
@@ -80,16 +103,14 @@ class KdeWallpaper final : public DesktopWallpaper {
     if (text.empty()) return {};
     if (text == "6") return kCentredPair;
     if (text == "0") return kStretchedPair;
-    if (text == "3") return kTiledPair;
+    if (text == "3" || text == "tiled") return kTiledPair;
     return desktops::DesktopOwnPair(text);
   }
 
   // Also kept here: Plasma may rewrite FillMode when a wallpaper is set, so SetWallpaper writes it again.
   void WriteStyle(const DisplayStylePair& pair) override {
     std::string error;
-    const std::string script = std::string(kEachDesktop) + "  d.writeConfig('FillMode', " +
-                               std::to_string(FillModeOf(pair)) + ");\n}\n";
-    if (!Evaluate(script, error))
+    if (!Evaluate(EachDesktopScript(FillModeOf(pair), "''"), error))
       throw ERegistryException("Failed to set data for 'TileWallPaper': " + error);
     style_ = pair;
   }
@@ -99,9 +120,8 @@ class KdeWallpaper final : public DesktopWallpaper {
     for (const std::string& path : {desktops::SecondSpelling(bmpFile), bmpFile}) {
       gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
       if (uri == nullptr) return false;
-      std::string script = std::string(kEachDesktop);
-      if (style_) script += "  d.writeConfig('FillMode', " + std::to_string(FillModeOf(*style_)) + ");\n";
-      script += "  d.writeConfig('Image', " + JavaScriptStringLiteral(uri) + ");\n}\n";
+      const std::string script =
+          EachDesktopScript(style_ ? FillModeOf(*style_) : -1, JavaScriptStringLiteral(uri));
       g_free(uri);
       std::string error;
       if (!Evaluate(script, error)) return false;

@@ -8,9 +8,10 @@
 //   xfdesktop follows each PropertyChanged of last-image and loads the file it names, which both times
 //   is the new content. (xfdesktop 4.18 also watches the picture's folder and 4.20 the file itself; the
 //   two changes do not depend on either.)
-// When no last-image exists yet (xfdesktop never ran), monitor0/workspace0 is created: the name older
-// xfdesktop versions use, and the one our own ReadStyle falls back to. Connector names (monitorHDMI-1,
-// used from 4.12 on) are not guessed.
+// When no last-image exists yet (xfdesktop has not saved one), one is created for every connected output
+// and workspace under the names xfdesktop 4.12 and later look up: monitor<RandR output name>
+// (monitorHDMI-1, monitoreDP-1) and workspace<0..n-1>. Without an X display to ask, monitor0/workspace0,
+// the name of older versions.
 #include <gio/gio.h>
 
 #include <map>
@@ -21,6 +22,7 @@
 #include "platform/linux_desktops/desktop_common.h"
 #include "platform/linux_desktops/linux_desktops.h"
 #include "platform/linux_desktops/session_bus.h"
+#include "platform/x11/x11_outputs.h"
 #include "toolkit/exceptions.h"
 
 namespace lumora::platform {
@@ -149,7 +151,7 @@ class XfceWallpaper final : public DesktopWallpaper {
     return properties;
   }
 
-  // The monitor/workspace folders that already have a last-image, else the one we create. error is set
+  // The monitor/workspace folders that already have a last-image, else the ones we create. error is set
   // only when xfconfd cannot be reached at all.
   std::vector<std::string> Prefixes(std::string& error) {
     std::string listError;
@@ -161,7 +163,20 @@ class XfceWallpaper final : public DesktopWallpaper {
     if (prefixes.empty()) {
       // Tell an empty channel from a missing xfconfd: only the latter fails a harmless read.
       if (!listError.empty() && !Reachable(error)) return {};
-      prefixes.push_back(kFallbackPrefix);
+      return NewPrefixes();
+    }
+    return prefixes;
+  }
+
+  static std::vector<std::string> NewPrefixes() {
+    const X11Outputs outputs = ReadX11Outputs();
+    if (outputs.names.empty()) return {kFallbackPrefix};
+    std::vector<std::string> prefixes;
+    for (const auto& name : outputs.names) {
+      for (int workspace = 0; workspace < outputs.workspaces; ++workspace) {
+        prefixes.push_back("/backdrop/screen0/monitor" + name + "/workspace" + std::to_string(workspace) +
+                           "/");
+      }
     }
     return prefixes;
   }
