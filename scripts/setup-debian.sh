@@ -11,7 +11,7 @@ PACKAGES="
   libgtest-dev libgmock-dev
   xvfb xdotool x11-apps x11-utils x11-xserver-utils trayer feh hsetroot
   imagemagick libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time
-  fonts-wqy-microhei
+  fonts-wqy-microhei fonts-liberation2
   libglib2.0-dev libglib2.0-bin dbus-daemon dconf-service dconf-gsettings-backend gsettings-desktop-schemas
   cinnamon-desktop-data mate-desktop-common xfconf nodejs
 "

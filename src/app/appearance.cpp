@@ -5,8 +5,11 @@
 namespace lumora {
 
 QFont WindowFont() {
-  QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-  font.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+  // Latin letters from a face with the narrow metrics of the classic dialog font (Liberation Sans is
+  // metric-compatible with Arial), so "Shift +" fits its 49-pixel check box; Chinese from a CJK face.
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                    QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
                     QStringLiteral("Droid Sans Fallback"), QStringLiteral("sans-serif")});
   font.setPixelSize(11);
   return font;

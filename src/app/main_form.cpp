@@ -7,11 +7,13 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QTimer>
 
@@ -137,6 +139,11 @@ void TForm1::BuildLayout() {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(kClientWidth, kClientHeight);
+  // The window opens in the middle of the screen's free area (without panels and docks).
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+  }
   setFont(WindowFont());
   setWindowIcon(QIcon(QStringLiteral(":/lumora/icon32.png")));
   ApplyWindowPalette(this);
@@ -406,12 +413,7 @@ void TForm1::Button9Click() {}
 void TForm1::Button15Click() {}
 void TForm1::Button16Click() {}
 void TForm1::Button17Click() {}
-void TForm1::Button13Click() {}
-void TForm1::N2Click() {}
-void TForm1::Button18Click() {}
-void TForm1::Button14Click() {}
 void TForm1::Timer1Timer() {}
-void TForm1::Timer2Timer() {}
 void TForm1::Timer4Timer() {}
 
 }  // namespace lumora

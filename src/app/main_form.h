@@ -156,6 +156,8 @@ class TForm1 : public QWidget {
   void Timer1Timer();
   void Timer2Timer();
   void Timer4Timer();
+  void FormPaint();
+  void FormResize();
 
  signals:
   // The window has closed for real: the program ends.
@@ -163,6 +165,8 @@ class TForm1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void BuildLayout();

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
@@ -71,11 +73,15 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(&qtTranslations);
   }
+  // No application display name: window managers would append it to every caption ("提示 — Lumora v3.1"),
+  // and each window of the program carries the caption it was given, nothing more.
   QApplication::setApplicationName(QStringLiteral("Lumora"));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
   // Hiding to the tray closes no window for good; only the main window's close ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setFont(WindowFont());
+  // The window was laid out for the classic look: group captions on the frame line, etched frames that
+  // show on sky blue, 13-pixel check marks. Qt's "Windows" style draws exactly that on every platform.
+  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) QApplication::setStyle(classic);
   InitResources();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/lumora/icon32.png")));
   SetApplicationTitle(kApplicationTitle);

@@ -1,13 +1,19 @@
 #include "e2e/lumora_session.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <thread>
 
 namespace lumora::test {
 
-LumoraSession::LumoraSession() {
-  server_.StartTrayHost();
+LumoraSession::LumoraSession(bool trayHost) {
+  if (trayHost) server_.StartTrayHost();
+  std::filesystem::create_directories(dir_ / "bin");
+  WriteWholeFile(dir_ / "bin/xdg-open", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
+                                            dir_ / "opened.txt" + "'\n");
+  std::filesystem::permissions(dir_ / "bin/xdg-open", std::filesystem::perms::owner_all);
   std::filesystem::create_directories(dir_ / "config");
   std::filesystem::create_directories(dir_ / "runtime");
   std::filesystem::permissions(dir_ / "runtime", std::filesystem::perms::owner_all);
@@ -18,7 +24,25 @@ ProcessOptions LumoraSession::Options() const {
   options.workingDirectory = dir_.Path();
   options.setEnv["XDG_CONFIG_HOME"] = dir_ / "config";
   options.setEnv["XDG_RUNTIME_DIR"] = dir_ / "runtime";
+  const char* path = std::getenv("PATH");
+  options.setEnv["PATH"] = dir_ / "bin" + ":" + (path != nullptr ? path : "/usr/bin:/bin");
   return options;
+}
+
+std::vector<std::string> LumoraSession::Opened() const {
+  std::vector<std::string> lines;
+  std::istringstream text(ReadWholeFile(dir_ / "opened.txt"));
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  return lines;
+}
+
+bool LumoraSession::WaitForOpened(std::size_t count, std::chrono::milliseconds timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (Opened().size() < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return true;
 }
 
 void LumoraSession::MarkNotFirstRun() const {
@@ -85,6 +109,28 @@ std::optional<std::array<int, 3>> LumoraSessionTest::PixelAt(const std::string& 
   std::array<int, 3> pixel{};
   if (std::sscanf(rgb.c_str(), "%d %d %d", &pixel[0], &pixel[1], &pixel[2]) != 3) return std::nullopt;
   return pixel;
+}
+
+std::optional<unsigned long> LumoraSessionTest::TitledBox() {
+  for (unsigned long window : D().FindWindows(std::string("^") + kMainTitle + "$")) {
+    const int width = D().Geometry(window).width;
+    if (width > 64 && width < 600) return window;
+  }
+  return std::nullopt;
+}
+
+void LumoraSessionTest::AnswerTitledBox(const char* after) {
+  SCOPED_TRACE(after);
+  for (int i = 0; i < 100 && !TitledBox(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(TitledBox()) << "no box\n" << Log();
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const auto box = TitledBox();
+    if (!box) return;
+    D().Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
+    D().Run({"xdotool", "key", "Return"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  FAIL() << "the box stayed";
 }
 
 void LumoraSessionTest::SetUp() {

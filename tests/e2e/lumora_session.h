@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/desktop_driver.h"
 #include "support/process.h"
@@ -12,11 +13,12 @@
 
 namespace lumora::test {
 
-// A user's session with the real program: its own X server with a notification area, a scratch
-// directory to start in (with a registry of its own), and a driver for the mouse and keyboard.
+// A user's session with the real program: its own X server, with a notification area unless asked
+// otherwise, a scratch directory to start in (with a registry of its own), a driver for the mouse and
+// keyboard, and an xdg-open first on PATH that records what the program asks the shell to open.
 class LumoraSession {
  public:
-  LumoraSession();
+  explicit LumoraSession(bool trayHost = true);
 
   static std::string Binary() { return std::string(LUMORA_BINARY_DIR) + "/src/app/lumora"; }
   // Starts a copy of the program in the scratch directory; its output goes to the named log.
@@ -24,6 +26,10 @@ class LumoraSession {
   ProcessOptions Options() const;
   // Marks the first run as done, so that a start reads the saved list instead of filling it from img/.
   void MarkNotFirstRun() const;
+  // What was handed to xdg-open so far, one argument a line.
+  std::vector<std::string> Opened() const;
+  // Waits until xdg-open has been handed count arguments in all.
+  bool WaitForOpened(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
   const ScratchDirectory& Dir() const { return dir_; }
   const XvfbServer& Server() const { return server_; }
@@ -57,6 +63,15 @@ class LumoraSessionTest : public ::testing::Test {
   // Clicks the middle of list row r, or of a 75 × 25 button given by its place on the main window.
   void ClickRow(unsigned long window, int row) { D().Click(window, 60, 23 + 13 * row); }
   void ClickButton(unsigned long window, int left, int top) { D().Click(window, left + 37, top + 12); }
+  // Clicks a control of any size by its place on the main window.
+  void ClickControl(unsigned long window, int left, int top, int width, int height) {
+    D().Click(window, left + width / 2, top + height / 2);
+  }
+  // A message box captioned with the program's title alone: like the main window and the tray icon, but of
+  // a size between theirs.
+  std::optional<unsigned long> TitledBox();
+  // Waits for that box and answers it with Return.
+  void AnswerTitledBox(const char* after);
   // The red, green and blue values (0–255) at a point of a picture file; nullopt when it cannot be read.
   static std::optional<std::array<int, 3>> PixelAt(const std::string& picture, int x, int y);
 

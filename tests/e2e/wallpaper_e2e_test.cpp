@@ -52,28 +52,6 @@ class WallpaperE2e : public LumoraSessionTest {
     int count = -1;
     return std::sscanf(result.output.c_str(), "%d", &count) == 1 ? count : -1;
   }
-  // The standard error display carries the program's title, like the main window and the tray icon, but
-  // is of a size between theirs.
-  std::optional<unsigned long> ErrorDisplay() {
-    for (unsigned long window : D().FindWindows(kMainTitle)) {
-      const int width = D().Geometry(window).width;
-      if (width > 64 && width < 600) return window;
-    }
-    return std::nullopt;
-  }
-  void AnswerErrorDisplay(const char* after) {
-    SCOPED_TRACE(after);
-    for (int i = 0; i < 100 && !ErrorDisplay(); ++i) std::this_thread::sleep_for(100ms);
-    ASSERT_TRUE(ErrorDisplay()) << "no error display\n" << Log();
-    for (int attempt = 0; attempt < 10; ++attempt) {
-      const auto box = ErrorDisplay();
-      if (!box) return;
-      D().Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
-      D().Run({"xdotool", "key", "Return"});
-      std::this_thread::sleep_for(300ms);
-    }
-    FAIL() << "the error display stayed";
-  }
 };
 
 TEST_F(WallpaperE2e, EachStylePaintsTheRootFromTheDecodersPixelsAndHoldsAtTheNextStart) {
@@ -136,13 +114,13 @@ TEST_F(WallpaperE2e, EachStylePaintsTheRootFromTheDecodersPixelsAndHoldsAtTheNex
 
   // Another kind of file, then a broken JPEG: told (their previews fail first), and nothing changes.
   ClickRow(*main, 1);
-  AnswerErrorDisplay("the GIF file's preview");
+  AnswerTitledBox("the GIF file's preview");
   ClickButton(*main, 8, 250);
   ASSERT_TRUE(D().AnswerMessageBox("错误提示.*")) << Log();
   ClickRow(*main, 2);
-  AnswerErrorDisplay("the broken file's preview");
+  AnswerTitledBox("the broken file's preview");
   ClickButton(*main, 8, 250);
-  AnswerErrorDisplay("setting the broken file");
+  AnswerTitledBox("setting the broken file");
   EXPECT_EQ(ReadWholeFile(bmp), written);
   EXPECT_TRUE(RootShows(15 * 64 + 40, 10, "blue"));
   ClickButton(*main, 522, 528);

@@ -1,0 +1,85 @@
+// The window's painted background, the logo animation, and the buttons that lead out of the program:
+// the home page, the download site and the help file.
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "app/build_settings.h"
+#include "app/main_form.h"
+#include "platform/shell_open.h"
+#include "toolkit/files.h"
+#include "toolkit/messages.h"
+
+namespace lumora {
+
+namespace {
+
+constexpr const char* kHelpFileName = "使用说明.txt";
+
+}  // namespace
+
+void TForm1::paintEvent(QPaintEvent*) {
+  RunHandler([this] { FormPaint(); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  RunHandler([this] { FormResize(); });
+}
+
+// 255 bands from full blue at the top to almost black, spread over the window's outer height: the title
+// bar and borders count, so the bands reach below the client area and cover all of it.
+void TForm1::FormPaint() {
+  QPainter canvas(this);
+  const QRect outer = frameGeometry();
+  const double band = outer.height() / 256.0;
+  double y = 0;
+  for (int n = 255; n >= 1; --n) {
+    const int top = static_cast<int>(y);
+    const int bottom = static_cast<int>(y + band);
+    canvas.fillRect(0, top, outer.width(), bottom - top, QColor(0, 0, n));
+    y += band;
+  }
+}
+
+void TForm1::FormResize() {
+  repaint();
+}
+
+// The logo grows from a point at its centre back to its size, in steps of two pixels of width, all within
+// this one tick. The picture stays unscaled at the control's top-left, so each step shows more of it; the
+// area the logo leaves uncovered is painted in the same step, so every step is seen as it happens.
+void TForm1::Timer2Timer() {
+  const QRect start = Image1->geometry();
+  const int width = start.width();
+  const int height = start.height();
+  if (width <= 0) return;
+  for (int c = 0; c <= width; c += 2) {
+    const int a = c * height / width;
+    Image1->setGeometry(start.left() + (width - c) / 2, start.top() + height / 2 - a / 2, c, a);
+    repaint(start);
+  }
+}
+
+void TForm1::Button13Click() {
+  platform::ShellOpen(kHomePage);
+}
+
+void TForm1::N2Click() {
+  Button13Click();
+}
+
+void TForm1::Button18Click() {
+  platform::ShellOpen(kDownloadSite);
+}
+
+// The help file is looked for in the current directory, but the copy opened is the one of the directory
+// the program started in: after a file dialog has moved the current directory the two may differ.
+void TForm1::Button14Click() {
+  if (!FileExists(kHelpFileName)) {
+    ShowMessage("没有找到使用说明.txt文件!请确保它在当前目录下!");
+    return;
+  }
+  platform::ShellOpen(AppDir + kPathDelimiter + kHelpFileName);
+}
+
+}  // namespace lumora

@@ -1,0 +1,56 @@
+// The window's painted background and its logo animation.
+#include <QPaintEvent>
+#include <QTest>
+
+#include "unit/app/form_fixture.h"
+
+namespace lumora::test {
+namespace {
+
+using Decoration = FormTest;
+
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST_F(Decoration, BackgroundBandsRunFromFullBlueDownOverTheOuterHeight) {
+  TForm1& form = Form();
+  // No title bar here: the outer height is the client's 565, so each band is 565 / 256 rows high.
+  ASSERT_EQ(form.frameGeometry().height(), 565);
+  for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) child->hide();
+  const QImage picture = form.grab().toImage();
+  // Band k starts at row trunc(k × 565 / 256): rows 0–1 are 255, 2–3 254, 300–301 119, 560–561 1.
+  const std::pair<int, int> rows[] = {{0, 255}, {1, 255}, {3, 254}, {300, 119}, {301, 119}, {561, 1}};
+  for (const auto& [row, blue] : rows) {
+    for (int column : {0, 300, 607}) {
+      EXPECT_EQ(picture.pixelColor(column, row), QColor(0, 0, blue)) << column << "," << row;
+    }
+  }
+}
+
+// Each of the 81 steps (widths 0, 2, … 160) reaches the screen as it happens, and the logo ends one pixel
+// smaller than its 161 × 137 place, there and on every later tick.
+TEST_F(Decoration, LogoAnimationPaintsEveryStepAndEndsAt160By136) {
+  TForm1& form = Form();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QApplication::processEvents();
+  PaintCounter counter;
+  form.installEventFilter(&counter);
+  form.Timer2Timer();
+  EXPECT_EQ(counter.paints, 81);
+  EXPECT_EQ(form.Image1->geometry(), QRect(224, 432, 160, 136));
+  form.Timer2Timer();
+  EXPECT_EQ(form.Image1->geometry(), QRect(224, 432, 160, 136));
+  form.removeEventFilter(&counter);
+}
+
+}  // namespace
+}  // namespace lumora::test
