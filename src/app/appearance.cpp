@@ -1,5 +1,9 @@
 #include "app/appearance.h"
 
+#include <QApplication>
+#include <QProxyStyle>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QWidget>
 
 namespace lumora {
@@ -13,6 +17,27 @@ QFont WindowFont() {
                     QStringLiteral("Droid Sans Fallback"), QStringLiteral("sans-serif")});
   font.setPixelSize(11);
   return font;
+}
+
+namespace {
+
+// The window was laid out for the classic look: group captions on the frame line, etched frames that
+// show on sky blue, 13-pixel check marks with their caption 4 pixels after them. Qt's "Windows" style
+// draws all of that but leaves 6 pixels, which cuts "Shift +" in its 49-pixel box.
+class ClassicStyle : public QProxyStyle {
+ public:
+  ClassicStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Windows"))) {}
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return 4;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+}  // namespace
+
+void ApplyApplicationLook() {
+  QApplication::setFont(WindowFont());
+  QApplication::setStyle(new ClassicStyle);
 }
 
 void ApplyWindowPalette(QWidget* window) {

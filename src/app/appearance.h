@@ -18,6 +18,10 @@ inline const QColor kSilver(192, 192, 192);
 // so that the Chinese captions fit the controls they were laid out for.
 QFont WindowFont();
 
+// The look every window of the program shares: the window font, and the classic style the window was
+// laid out for. Call once the application object exists.
+void ApplyApplicationLook();
+
 // The window's own palette: sky blue behind everything, and disabled captions in a grey that stays
 // readable on both the sky blue and the silver groups.
 void ApplyWindowPalette(QWidget* window);

@@ -4,8 +4,6 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QScreen>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTranslator>
 #include <cstdio>
 #include <memory>
@@ -78,10 +76,7 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
   QApplication::setApplicationName(QStringLiteral("Lumora"));
   // Hiding to the tray closes no window for good; only the main window's close ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
-  QApplication::setFont(WindowFont());
-  // The window was laid out for the classic look: group captions on the frame line, etched frames that
-  // show on sky blue, 13-pixel check marks. Qt's "Windows" style draws exactly that on every platform.
-  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) QApplication::setStyle(classic);
+  ApplyApplicationLook();
   InitResources();
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/lumora/icon32.png")));
   SetApplicationTitle(kApplicationTitle);

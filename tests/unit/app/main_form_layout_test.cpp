@@ -10,6 +10,8 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOption>
 #include <QTimer>
 
 #include "app/controls.h"
@@ -112,6 +114,23 @@ TEST_F(MainFormLayout, EveryControlHasItsPlaceCaptionTagAndState) {
     EXPECT_EQ(w->isEnabled(), e.enabled);
     if (qobject_cast<QPushButton*>(w)) {
       EXPECT_EQ(w->cursor().shape(), Qt::PointingHandCursor);
+    }
+    // Every caption shows whole in the place it was laid out for: check marks with their text, button
+    // texts inside their bevels, group titles within their frames.
+    const QFontMetrics metrics = w->fontMetrics();
+    if (auto* check = qobject_cast<QAbstractButton*>(w); check != nullptr && check->isCheckable()) {
+      QStyleOptionButton option;
+      option.initFrom(check);
+      option.text = check->text();
+      const bool radio = qobject_cast<QRadioButton*>(w) != nullptr;
+      const QRect text = w->style()->subElementRect(
+          radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, w);
+      // The ink, not the advance: a trailing "+" ends before its spacing does.
+      EXPECT_LE(metrics.tightBoundingRect(check->text()).right() + 1, text.width());
+    } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+      EXPECT_LE(metrics.horizontalAdvance(button->text()) + 8, w->width());
+    } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+      EXPECT_LE(metrics.horizontalAdvance(group->title()) + 16, w->width());
     }
   }
 }

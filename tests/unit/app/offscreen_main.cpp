@@ -4,12 +4,14 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "app/appearance.h"
 #include "jpeg/jpeg_file_formats.h"
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  lumora::ApplyApplicationLook();  // as the program looks, so that sizes measured here are the user's
   const lumora::JpegFileFormats jpegFiles;  // as the program registers them at start-up
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
