@@ -25,6 +25,7 @@
 #include "toolkit/files.h"
 #include "toolkit/messages.h"
 #include "toolkit/registry.h"
+#include "tray/image_list.h"
 #include "tray/tray_icon.h"
 
 namespace lumora {
@@ -270,12 +271,19 @@ void TForm1::BuildComponents() {
   N2->setObjectName(QStringLiteral("N2"));
   N3->setObjectName(QStringLiteral("N3"));
 
+  auto* ImageList1 = new TImageList(this);
+  ImageList1->setObjectName(QStringLiteral("ImageList1"));
+  ImageList1->Add(QPixmap(QStringLiteral(":/lumora/icon16.png")));
+
   TrayIcon1 = new TTrayIcon(this, this);
   TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-  TrayIcon1->SetIcon(QIcon(QStringLiteral(":/lumora/icon16.png")));
+  TrayIcon1->SetVisible(true);
   TrayIcon1->SetHint(QString::fromUtf8(kApplicationTitle));
   TrayIcon1->SetPopupMenu(PopupMenu1);
-  TrayIcon1->SetVisible(true);
+  TrayIcon1->SetRestoreOn(imLeftClickUp);
+  TrayIcon1->SetPopupMenuOn(imRightClickUp);
+  TrayIcon1->SetIcons(ImageList1);
+  TrayIcon1->Loaded();
 }
 
 void TForm1::WireHandlers() {

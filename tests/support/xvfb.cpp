@@ -91,4 +91,8 @@ void XvfbServer::StartTrayHost() {
   if (!TraySelectionOwned(display_)) throw std::runtime_error("the tray host did not start");
 }
 
+void XvfbServer::StopTrayHost() {
+  trayHost_.reset();
+}
+
 }  // namespace lumora::test

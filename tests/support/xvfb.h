@@ -17,6 +17,8 @@ class XvfbServer {
 
   // Starts a notification-area host (trayer) and waits until it owns the tray selection.
   void StartTrayHost();
+  // Ends the tray host, as its crash or the end of a panel would; nothing when none runs.
+  void StopTrayHost();
   // Ends the server now, as a crash of the X server would end the session of its clients. Const because
   // sessions hand their server out read-only: stopping it is what a test does to that session.
   void Stop() const;
