@@ -98,7 +98,8 @@ QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title,
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desktop)
+TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desktop,
+               const HotKeysFactory& hotKeys)
     : QWidget(parent), desktop_(std::move(desktop)) {
   InitResources();
   // 1. The window with all its controls and components; the tray icon shows at once.
@@ -129,7 +130,7 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desk
   ListBox1->SetHorizontalExtent(400);
 
   screenSaverGuard_ = platform::CreateScreenSaverGuard([this] { return WMSysCommand(kScScreenSave); });
-  hotKeys_ = platform::CreateGlobalHotKeys();
+  hotKeys_ = hotKeys([this](int id) { RunHandler([this, id] { WMHotKey(id); }); });
 }
 
 TForm1::~TForm1() = default;
@@ -371,6 +372,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
 void TForm1::FormClose() {
   SaveAutoSavedList();
   hotKeys_->Unregister(kHotKeyId);
+  rotationRunning_ = false;
   Timer1->stop();
   Timer2->stop();
 }
@@ -381,6 +383,12 @@ void TForm1::BitBtn3Click() {
 }
 
 void TForm1::EndSession() {
+  // The session asks whether it may end, then ends: the tray icon leaves the notification area on the
+  // second, as it does when Windows shuts down, and the window closes for good, saving the list.
+  for (const unsigned message : {TTrayIcon::kWmQueryEndSession, TTrayIcon::kWmEndSession}) {
+    TTrayIcon::TMessage notification{message, 1, 0, 0};
+    TrayIcon1->DoMessage(notification);
+  }
   BitBtn3Click();
 }
 
@@ -414,14 +422,6 @@ void TForm1::ShowScreenSaverRefusal() {
   OwnedMessageBox("系统将启动屏幕保护程序,但被阻止", "信息提示");
 }
 
-void TForm1::RadioButton4Click() {}
-void TForm1::RadioButton5Click() {}
-void TForm1::Button8Click() {}
-void TForm1::Button9Click() {}
-void TForm1::Button15Click() {}
-void TForm1::Button16Click() {}
-void TForm1::Button17Click() {}
-void TForm1::Timer1Timer() {}
 void TForm1::Timer4Timer() {}
 
 }  // namespace lumora

@@ -15,19 +15,20 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/controls.h"
 #include "platform/desktop_wallpaper.h"
+#include "platform/hot_keys.h"
 #include "toolkit/bitmap.h"
 
 namespace lumora {
 
 class TTrayIcon;
 namespace platform {
-class GlobalHotKeys;
 class ScreenSaverGuard;
 }  // namespace platform
 
@@ -39,9 +40,13 @@ class TForm1 : public QWidget {
   static constexpr unsigned kScClose = 61536;       // SC_CLOSE
   static constexpr unsigned kScScreenSave = 61760;  // SC_SCREENSAVE
 
-  // The desktop shows the wallpapers; by default the one of this session.
+  using HotKeysFactory =
+      std::function<std::unique_ptr<platform::GlobalHotKeys>(platform::GlobalHotKeys::PressHandler)>;
+
+  // The desktop shows the wallpapers and the hot keys come from the session; by default those of this one.
   explicit TForm1(QWidget* parent = nullptr,
-                  std::unique_ptr<platform::DesktopWallpaper> desktop = platform::CreateDesktopWallpaper());
+                  std::unique_ptr<platform::DesktopWallpaper> desktop = platform::CreateDesktopWallpaper(),
+                  const HotKeysFactory& hotKeys = platform::CreateGlobalHotKeys);
   ~TForm1() override;
 
   // Enables or disables the controls that a running rotation locks: the Tag-1 children of the list group
@@ -56,6 +61,12 @@ class TForm1 : public QWidget {
   bool JpgToBmp(const std::string& source, const std::string& target);
   // Hands BmpFile to the desktop as the wallpaper, in the style now set.
   void ApplyBmpFile();
+
+  // One rotation step on a position (TimerIndex for the timer, HotKeyIndex for the hot key): the item
+  // there becomes the wallpaper and is highlighted, and the position moves on by the order chosen now.
+  void RotationStep(std::int32_t& position);
+  // The hot-key message: one step for each press of the combination registered under kHotKeyId.
+  void WMHotKey(int id);
 
   // The system-command handler. Returns true when the command was handled here and must go no further.
   bool WMSysCommand(unsigned command);
@@ -141,7 +152,7 @@ class TForm1 : public QWidget {
   void RadioButton1Click();
   void RadioButton2Click();
   void RadioButton3Click();
-  // Wired now, filled in by the rotation, decoration, link and version-check work.
+  // Timed and hot-key rotation.
   void RadioButton4Click();
   void RadioButton5Click();
   void Button8Click();
@@ -149,15 +160,17 @@ class TForm1 : public QWidget {
   void Button15Click();
   void Button16Click();
   void Button17Click();
+  void Timer1Timer();
+  // The background, the logo and the links.
   void Button13Click();
   void N2Click();
   void Button18Click();
   void Button14Click();
-  void Timer1Timer();
   void Timer2Timer();
-  void Timer4Timer();
   void FormPaint();
   void FormResize();
+  // Filled in by the version-check work.
+  void Timer4Timer();
 
  signals:
   // The window has closed for real: the program ends.
@@ -186,11 +199,19 @@ class TForm1 : public QWidget {
   void ShowScreenSaverRefusal();
 
   void ChangeDisplayStyle(const QRadioButton* button, const platform::DisplayStylePair& pair);
+  void SayNotAPicture(const std::string& path);
+  // Sets the position and LastIndex for a rotation about to run, by the order chosen now; a random order
+  // seeds the generator instead of setting the position.
+  void ArmRotation(std::int32_t& position);
+  void ShowRotationMode(bool timed);
+  unsigned HotKeyModifier() const;
 
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
   std::unique_ptr<TBitmap> preparedPicture_;
   bool toldNoDesktop_ = false;
+  // Between start and stop of the timed rotation: a step's message then holds Timer1 rather than ending it.
+  bool rotationRunning_ = false;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
   std::unique_ptr<platform::ScreenSaverGuard> screenSaverGuard_;
 };

@@ -34,8 +34,12 @@ bool TForm1::PrepareBmpFile(const std::string& path) {
     case WallpaperKind::Other:
       break;
   }
-  MessageBox(ReadableFileName(path) + "不是JPG或BMP图片!", "错误提示");
+  SayNotAPicture(path);
   return false;
+}
+
+void TForm1::SayNotAPicture(const std::string& path) {
+  MessageBox(ReadableFileName(path) + "不是JPG或BMP图片!", "错误提示");
 }
 
 bool TForm1::JpgToBmp(const std::string& source, const std::string& target) {

@@ -1,18 +1,19 @@
-#include "platform/hot_keys.h"
+#include "platform/null/hot_keys_null.h"
 
 namespace lumora::platform {
 
 namespace {
 
-// Until keys can be registered on this platform there is never one to release.
+// A session without X11 (Wayland without a portal we support): no combination can be registered.
 class NoHotKeys final : public GlobalHotKeys {
  public:
+  bool Register(int, unsigned, unsigned) override { return false; }
   void Unregister(int) override {}
 };
 
 }  // namespace
 
-std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys() {
+std::unique_ptr<GlobalHotKeys> CreateNullHotKeys() {
   return std::make_unique<NoHotKeys>();
 }
 

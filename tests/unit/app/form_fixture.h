@@ -51,6 +51,40 @@ class RecordingDesktop : public platform::DesktopWallpaper {
   std::shared_ptr<DesktopRecord> record_;
 };
 
+// The session's hot keys as the window used them: what is registered under which identifier, which
+// combinations the session refuses, and the window's press handler to press them with.
+struct HotKeyRecord {
+  struct Combination {
+    unsigned modifiers = 0;
+    unsigned key = 0;
+    bool operator==(const Combination&) const = default;
+  };
+  std::vector<std::pair<int, Combination>> registered;
+  std::vector<Combination> attempts;
+  int refusals = 0;  // how many of the next attempts the session refuses
+  platform::GlobalHotKeys::PressHandler press;
+};
+
+class RecordingHotKeys : public platform::GlobalHotKeys {
+ public:
+  explicit RecordingHotKeys(std::shared_ptr<HotKeyRecord> record) : record_(std::move(record)) {}
+  bool Register(int id, unsigned modifiers, unsigned key) override {
+    record_->attempts.push_back({modifiers, key});
+    if (record_->refusals > 0) {
+      --record_->refusals;
+      return false;
+    }
+    record_->registered.push_back({id, {modifiers, key}});
+    return true;
+  }
+  void Unregister(int id) override {
+    std::erase_if(record_->registered, [id](const auto& entry) { return entry.first == id; });
+  }
+
+ private:
+  std::shared_ptr<HotKeyRecord> record_;
+};
+
 // Each test starts the window in a directory of its own with a registry of its own, as a fresh user
 // would, and records every message the window shows.
 class FormTest : public ::testing::Test {
@@ -66,7 +100,13 @@ class FormTest : public ::testing::Test {
   }
 
   TForm1& Form() {
-    if (!form_) form_ = std::make_unique<TForm1>(nullptr, std::make_unique<RecordingDesktop>(desktop_));
+    if (!form_) {
+      form_ = std::make_unique<TForm1>(nullptr, std::make_unique<RecordingDesktop>(desktop_),
+                                       [this](platform::GlobalHotKeys::PressHandler press) {
+                                         hotKeys_->press = std::move(press);
+                                         return std::make_unique<RecordingHotKeys>(hotKeys_);
+                                       });
+    }
     return *form_;
   }
   void Rebuild() {
@@ -110,6 +150,7 @@ class FormTest : public ::testing::Test {
 
   ScratchDirectory dir_;
   std::shared_ptr<DesktopRecord> desktop_ = std::make_shared<DesktopRecord>();
+  std::shared_ptr<HotKeyRecord> hotKeys_ = std::make_shared<HotKeyRecord>();
   RecordingMessageSink messages_;
   ScopedMessageSink scopedSink_{messages_};
   std::unique_ptr<TForm1> form_;

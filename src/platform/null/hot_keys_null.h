@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/hot_keys.h"
+
+namespace lumora::platform {
+
+// Hot keys where the session cannot have any: every registration fails.
+std::unique_ptr<GlobalHotKeys> CreateNullHotKeys();
+
+}  // namespace lumora::platform

@@ -1,0 +1,152 @@
+// Changing the wallpaper by itself, driven through the window: a one-second timed rotation in both list
+// orders, and the global hot key pressed from outside the program.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <thread>
+
+#include "e2e/lumora_session.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RotationE2e : public LumoraSessionTest {
+ protected:
+  // Three one-colour bitmaps in the saved list; the wallpaper file then tells which one is shown.
+  void SetUpList() {
+    S().MarkNotFirstRun();
+    std::string list;
+    for (const char* colour : {"red", "lime", "blue"}) {
+      const std::string path = S().Dir() / (std::string(colour) + ".bmp");
+      ASSERT_EQ(RunProgram({"/usr/bin/convert", "-size", "8x8", "xc:" + std::string(colour), "BMP3:" + path})
+                    .exitCode,
+                0);
+      pictures_.push_back(ReadWholeFile(path));
+      list += path + "\r\n";
+    }
+    WriteWholeFile(S().Dir() / "zodeveda.orl", list);
+  }
+  // Which picture of the list the wallpaper file holds now (-1: none of them).
+  int Shown() {
+    const std::string now = ReadWholeFile(S().Dir() / "zodeveda.bmp");
+    for (std::size_t i = 0; i < pictures_.size(); ++i) {
+      if (now == pictures_[i]) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  // The pictures written to the wallpaper file, in order, until count writes have been seen. Each write
+  // replaces the file by a new one, so the same picture written twice is seen twice.
+  std::vector<int> Watch(std::size_t count, std::chrono::seconds timeout = 15s) {
+    std::vector<int> seen;
+    const auto fileNumber = [&] {
+      struct stat info {};
+      return ::stat((S().Dir() / "zodeveda.bmp").c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    auto last = fileNumber();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (seen.size() < count && std::chrono::steady_clock::now() < deadline) {
+      const auto now = fileNumber();
+      if (now != last) seen.push_back(Shown());
+      last = now;
+      std::this_thread::sleep_for(20ms);
+    }
+    return seen;
+  }
+  bool WaitForShown(int picture) {
+    for (int i = 0; i < 100; ++i) {
+      if (Shown() == picture) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+  void PressKeys(const std::string& keys) { D().Run({"xdotool", "key", keys}); }
+
+  std::vector<std::string> pictures_;
+};
+
+TEST_F(RotationE2e, OneSecondRotationTopDownThenBottomUp) {
+  SetUpList();
+  auto lumora = S().Start();
+  const auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+  D().Click(*main, 30, 408);            // 平铺: the picture then shows in every corner of the screen
+  D().Click(*main, 97 + 28, 360 + 10);  // the interval box
+  PressKeys("ctrl+a");
+  D().Run({"xdotool", "type", "1"});
+  ClickButton(*main, 185, 360);  // 确定
+  AnswerTitledBox("OK");
+  ClickButton(*main, 97, 400);  // 开始
+  AnswerTitledBox("start");
+  EXPECT_EQ(Watch(4), (std::vector<int>{0, 1, 2, 0})) << Log();
+  ClickButton(*main, 185, 400);  // 停止
+  AnswerTitledBox("stop");
+  // The root window shows the picture the wallpaper file holds.
+  const int shown = Shown();
+  ASSERT_GE(shown, 0);
+  ASSERT_TRUE(D().Screenshot(0, S().Dir() / "root.png"));
+  std::array<int, 3> colour{};
+  colour[static_cast<std::size_t>(shown)] = 255;
+  EXPECT_EQ(PixelAt(S().Dir() / "root.png", 5, 5), std::optional(colour));
+  D().Click(*main, 504 + 44, 380 + 10);  // the order list: 从下到上
+  PressKeys("Down");
+  PressKeys("Return");
+  ClickButton(*main, 185, 360);
+  AnswerTitledBox("OK again");
+  ClickButton(*main, 97, 400);
+  AnswerTitledBox("start again");
+  EXPECT_EQ(Watch(4), (std::vector<int>{2, 1, 0, 2})) << Log();
+  ClickButton(*main, 522, 528);  // 退出 ends a running rotation too
+  EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+}
+
+TEST_F(RotationE2e, HotKeyStepsPerPressFromAnywhereUntilDisabled) {
+  SetUpList();
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+
+  // Another program holds Ctrl+Q: enabling says so and leaves the buttons as they were.
+  ChildProcess grab({std::string(LUMORA_BINARY_DIR) + "/tests/e2e/key_grab_tool", "q"}, [&] {
+    ProcessOptions options = S().Options();
+    options.outputFile = S().Dir() / "grab.txt";
+    return options;
+  }());
+  for (int i = 0; i < 100 && ReadWholeFile(S().Dir() / "grab.txt").empty(); ++i)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_EQ(ReadWholeFile(S().Dir() / "grab.txt"), "grabbed\n");
+  D().Click(*main, 208 + 50, 272 + 8);  // 热键更换墙纸
+  ClickButton(*main, 296, 400);         // 启用
+  ASSERT_TRUE(D().AnswerMessageBox("更换墙纸热键启用失败")) << Log();
+  grab.Terminate();
+
+  ClickButton(*main, 296, 400);
+  AnswerTitledBox("enabled");
+  PressKeys("ctrl+q");
+  EXPECT_TRUE(WaitForShown(0)) << Log();
+  PressKeys("Num_Lock");
+  PressKeys("ctrl+q");
+  EXPECT_TRUE(WaitForShown(1)) << Log();
+  PressKeys("Num_Lock");
+  // Hidden in the tray, the key still works.
+  D().RequestClose(*main);
+  ASSERT_TRUE(S().WaitUntilMainWindowHidden());
+  PressKeys("ctrl+q");
+  EXPECT_TRUE(WaitForShown(2)) << Log();
+
+  const auto icon = S().WaitForTrayIcon();
+  ASSERT_TRUE(icon);
+  D().Click(*icon, 8, 8);
+  main = S().WaitForMainWindow(5s);
+  ASSERT_TRUE(main);
+  ClickButton(*main, 392, 400);  // 停用
+  AnswerTitledBox("disabled");
+  PressKeys("ctrl+q");
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(Shown(), 2) << "the key no longer fires";
+}
+
+}  // namespace
+}  // namespace lumora::test
