@@ -45,19 +45,29 @@ void TForm1::FormResize() {
   repaint();
 }
 
-// The logo grows from a point at its centre back to its size, in steps of two pixels of width, all within
-// this one tick. The picture stays unscaled at the control's top-left, so each step shows more of it; the
-// area the logo leaves uncovered is painted in the same step, so every step is seen as it happens.
+// The logo grows from a point at its centre back to its size, in steps of two pixels of width. The picture
+// stays unscaled at the control's top-left, so each step shows more of it, and the area the logo leaves
+// uncovered is painted in the same step. Each step is repainted at once; the steps are spread over about a
+// second, one per frame, because all 81 within the tick take a few milliseconds today and would never be
+// seen, while holding the window for a second every five seconds would make it sluggish.
 void TForm1::Timer2Timer() {
-  const QRect start = Image1->geometry();
-  const int width = start.width();
-  const int height = start.height();
-  if (width <= 0) return;
-  for (int c = 0; c <= width; c += 2) {
-    const int a = c * height / width;
-    Image1->setGeometry(start.left() + (width - c) / 2, start.top() + height / 2 - a / 2, c, a);
-    repaint(start);
-  }
+  if (logoSteps_->isActive()) return;  // the last sequence has not ended yet
+  logoStart_ = Image1->geometry();
+  if (logoStart_.width() <= 0) return;
+  logoWidth_ = 0;
+  LogoStep();
+  if (logoWidth_ <= logoStart_.width()) logoSteps_->start();
+}
+
+void TForm1::LogoStep() {
+  const int width = logoStart_.width();
+  const int height = logoStart_.height();
+  const int a = logoWidth_ * height / width;
+  Image1->setGeometry(logoStart_.left() + (width - logoWidth_) / 2, logoStart_.top() + height / 2 - a / 2,
+                      logoWidth_, a);
+  repaint(logoStart_);
+  logoWidth_ += 2;
+  if (logoWidth_ > width) logoSteps_->stop();
 }
 
 void TForm1::Button13Click() {

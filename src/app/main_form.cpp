@@ -262,6 +262,10 @@ void TForm1::BuildComponents() {
   Timer2 = makeTimer("Timer2", 5000, true);
   Timer3 = makeTimer("Timer3", 1000, true);
   Timer4 = makeTimer("Timer4", 5000, false);
+  // About one frame of a 60 Hz screen (and a little more), so that every step of the logo is seen.
+  logoSteps_ = new QTimer(this);
+  logoSteps_->setInterval(12);
+  connect(logoSteps_, &QTimer::timeout, this, [this] { RunHandler([this] { LogoStep(); }); });
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -375,6 +379,7 @@ void TForm1::FormClose() {
   rotationRunning_ = false;
   Timer1->stop();
   Timer2->stop();
+  logoSteps_->stop();
 }
 
 void TForm1::BitBtn3Click() {

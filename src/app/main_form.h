@@ -205,11 +205,18 @@ class TForm1 : public QWidget {
   void ArmRotation(std::int32_t& position);
   void ShowRotationMode(bool timed);
   unsigned HotKeyModifier() const;
+  // One step of the logo animation: the logo at width logoWidth_, centred in logoStart_.
+  void LogoStep();
 
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
   std::unique_ptr<TBitmap> preparedPicture_;
   bool toldNoDesktop_ = false;
+  // The logo animation under way: where the logo stood when it began, the width of the next step, and the
+  // frame timer that paces the steps.
+  QRect logoStart_;
+  int logoWidth_ = 0;
+  QTimer* logoSteps_ = nullptr;
   // Between start and stop of the timed rotation: a step's message then holds Timer1 rather than ending it.
   bool rotationRunning_ = false;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;

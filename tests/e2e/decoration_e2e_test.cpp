@@ -2,6 +2,7 @@
 // handed to the shell (a recording xdg-open), and the help file looked for in the current directory.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <thread>
 
 #include "e2e/lumora_session.h"
@@ -11,9 +12,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using LinksE2e = LumoraSessionTest;
+using DecorationE2e = LumoraSessionTest;
 
-TEST_F(LinksE2e, ButtonsHandTheConfiguredAddressesAndTheHelpFileToTheShell) {
+TEST_F(DecorationE2e, ButtonsHandTheConfiguredAddressesAndTheHelpFileToTheShell) {
   WriteWholeFile(S().Dir() / "使用说明.txt", "帮助");
   auto lumora = S().Start();
   const auto main = S().WaitForMainWindow();
@@ -28,7 +29,7 @@ TEST_F(LinksE2e, ButtonsHandTheConfiguredAddressesAndTheHelpFileToTheShell) {
             (std::vector<std::string>{LUMORA_HOME_PAGE, LUMORA_DOWNLOAD_SITE, S().Dir() / "使用说明.txt"}));
 }
 
-TEST_F(LinksE2e, HelpFileMissingFromTheCurrentDirectoryIsReportedAndNothingOpens) {
+TEST_F(DecorationE2e, HelpFileMissingFromTheCurrentDirectoryIsReportedAndNothingOpens) {
   auto lumora = S().Start();
   const auto main = S().WaitForMainWindow();
   ASSERT_TRUE(main) << Log();
@@ -37,6 +38,24 @@ TEST_F(LinksE2e, HelpFileMissingFromTheCurrentDirectoryIsReportedAndNothingOpens
   std::this_thread::sleep_for(500ms);
   EXPECT_TRUE(S().Opened().empty());
   EXPECT_TRUE(lumora->Running());
+}
+
+// Every five seconds the logo shrinks to a point and grows back over the painted background: a screenshot
+// taken meanwhile shows the dark blue of the gradient where the logo's corner was.
+TEST_F(DecorationE2e, LogoAnimationUncoversTheGradient) {
+  auto lumora = S().Start();
+  const auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+  std::optional<std::array<int, 3>> uncovered;
+  const auto deadline = std::chrono::steady_clock::now() + 12s;
+  while (!uncovered && std::chrono::steady_clock::now() < deadline) {
+    ASSERT_TRUE(D().Screenshot(*main, S().Dir() / "window.png"));
+    const auto pixel = PixelAt(S().Dir() / "window.png", 230, 440);
+    if (pixel && (*pixel)[0] == 0 && (*pixel)[1] == 0) uncovered = pixel;
+  }
+  ASSERT_TRUE(uncovered) << "the logo's corner never showed the background";
+  // Row 440 of a window without a title bar lies in band 440 × 256 / 565: blue 56, or one band either way.
+  EXPECT_NEAR((*uncovered)[2], 56, 1);
 }
 
 }  // namespace

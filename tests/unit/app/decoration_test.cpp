@@ -35,8 +35,8 @@ TEST_F(Decoration, BackgroundBandsRunFromFullBlueDownOverTheOuterHeight) {
   }
 }
 
-// Each of the 81 steps (widths 0, 2, … 160) reaches the screen as it happens, and the logo ends one pixel
-// smaller than its 161 × 137 place, there and on every later tick.
+// Each of the 81 steps (widths 0, 2, … 160) is painted as it happens, one frame after another, and the
+// logo ends one pixel smaller than its 161 × 137 place, there and on every later tick.
 TEST_F(Decoration, LogoAnimationPaintsEveryStepAndEndsAt160By136) {
   TForm1& form = Form();
   form.show();
@@ -45,9 +45,16 @@ TEST_F(Decoration, LogoAnimationPaintsEveryStepAndEndsAt160By136) {
   PaintCounter counter;
   form.installEventFilter(&counter);
   form.Timer2Timer();
+  EXPECT_EQ(form.Image1->size(), QSize(0, 0));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return form.Image1->width() == 80; }));
+  EXPECT_EQ(form.Image1->geometry(), QRect(264, 466, 80, 68));
+  EXPECT_TRUE(ProcessEventsUntil([&] { return form.Image1->width() == 160; }));
+  QTest::qWait(100);
   EXPECT_EQ(counter.paints, 81);
   EXPECT_EQ(form.Image1->geometry(), QRect(224, 432, 160, 136));
   form.Timer2Timer();
+  EXPECT_TRUE(ProcessEventsUntil([&] { return form.Image1->width() == 160; }));
+  QTest::qWait(100);
   EXPECT_EQ(form.Image1->geometry(), QRect(224, 432, 160, 136));
   form.removeEventFilter(&counter);
 }
