@@ -1,5 +1,6 @@
 // Changing the wallpaper by itself: the timed rotation (OK, start, stop, the timer's step), the choice
 // between timed and hot-key mode, and the rotation step that both kinds share.
+#include <QTimer>
 #include <algorithm>
 #include <ctime>
 #include <limits>
@@ -77,12 +78,34 @@ void TForm1::Button15Click() {
   Button15->setEnabled(false);
 }
 
-// A step's message (a missing file, a broken picture) holds the timer while it is open: the next step
-// comes one interval after it is answered, so a rotation left alone overnight never stacks boxes.
+namespace {
+
+// Passes a step's messages on to the program's own display, holding the rotation's timer while each is
+// open: the next step comes one interval after the message is answered, so a rotation left alone overnight
+// with a missing file never stacks boxes. Steps without a message keep the timer's own rhythm.
+class TimerHoldingSink final : public MessageSink {
+ public:
+  TimerHoldingSink(MessageSink* shown, QTimer* timer, const bool& running)
+      : shown_(shown), timer_(timer), running_(running) {}
+  MessageResult Show(const MessageRequest& request) override {
+    timer_->stop();
+    const MessageResult result = shown_ != nullptr ? shown_->Show(request) : MessageResult::Ok;
+    if (running_) timer_->start();
+    return result;
+  }
+
+ private:
+  MessageSink* shown_;
+  QTimer* timer_;
+  const bool& running_;
+};
+
+}  // namespace
+
 void TForm1::Timer1Timer() {
-  Timer1->stop();
+  TimerHoldingSink holding(GetMessageSink(), Timer1, rotationRunning_);
+  const ScopedMessageSink scoped(holding);
   RunHandler([this] { RotationStep(TimerIndex); });
-  if (rotationRunning_) Timer1->start();
 }
 
 void TForm1::RotationStep(std::int32_t& position) {
