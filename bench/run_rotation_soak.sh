@@ -4,7 +4,7 @@
 # sample every ten seconds and a summary against the targets; fails when one is missed.
 #
 # usage: bench/run_rotation_soak.sh path/to/bench_rotation_soak [minutes]
-# Needs Xvfb, cjpeg and ImageMagick (/usr/bin/convert).
+# Needs Xvfb, xset, cjpeg and ImageMagick (/usr/bin/convert).
 set -euo pipefail
 
 bench=$(realpath "${1:?usage: $0 path/to/bench_rotation_soak [minutes]}")
@@ -12,6 +12,8 @@ minutes=${2:-10}
 source "$(dirname "$0")/scratch_session.sh"
 private_xvfb 3840x2160
 unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY
+# The server's own screen saver would start after ten minutes, and Lumora would (rightly) refuse it.
+xset s off -dpms 2>/dev/null || xset s off
 
 pictures=()
 for seed in 1 2 3 4 5; do
