@@ -10,7 +10,7 @@ PACKAGES="
   libxres-dev
   libgtest-dev libgmock-dev
   xvfb xdotool x11-apps x11-utils x11-xserver-utils trayer feh hsetroot
-  imagemagick libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time
+  imagemagick libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time lighttpd
   fonts-wqy-microhei fonts-liberation2
   libglib2.0-dev libglib2.0-bin dbus-daemon dconf-service dconf-gsettings-backend gsettings-desktop-schemas
   cinnamon-desktop-data mate-desktop-common xfconf nodejs
