@@ -324,11 +324,14 @@ void TPowersock::ProcessMessages() {
   DispatchTimerAndPump();
 }
 
-void TPowersock::WaitPass(bool forRead, bool forWrite) {
-  int slice = kWaitSliceMs;
+int TPowersock::SliceMs() const {
+  const int slice = eventPump_ ? kWaitSliceMs : kUnpumpedSliceMs;
   const int tick = waitTimer_.MillisecondsToTick();
-  if (tick >= 0) slice = std::min(slice, tick);
-  TakeSocketEvents(net::WaitReady(socketHandle_, forRead, forWrite, slice));
+  return tick >= 0 ? std::min(slice, tick) : slice;
+}
+
+void TPowersock::WaitPass(bool forRead, bool forWrite) {
+  TakeSocketEvents(net::WaitReady(socketHandle_, forRead, forWrite, SliceMs()));
   DispatchTimerAndPump();
 }
 
@@ -375,9 +378,7 @@ void TPowersock::ResolveHost() {
 void TPowersock::WaitForLookup(const std::shared_ptr<Lookup>& lookup) {
   bool delivered = false;
   while (!waitDoneFlag_ && !timedOutFlag_ && !cancelFlag_) {
-    int slice = kWaitSliceMs;
-    const int tick = waitTimer_.MillisecondsToTick();
-    if (tick >= 0) slice = std::min(slice, tick);
+    const int slice = SliceMs();
     int error = 0;
     bool done = false;
     {

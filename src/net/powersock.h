@@ -63,8 +63,11 @@ class TPowersock {
   static constexpr int kLevelTransaction = 2;
   static constexpr int kLevelData = 4;
   static constexpr int kLevelDetail = 8;
-  // How long one sleep of a wait lasts at most: the latency of a cancel and of the owner's events.
+  // How long one sleep of a wait lasts at most with an event pump (the latency of the owner's events) and
+  // without one (the latency of a Cancel from another thread). Data, a connection and the time-out end a
+  // sleep at once.
   static constexpr int kWaitSliceMs = 10;
+  static constexpr int kUnpumpedSliceMs = 50;
 
   // Starts the socket library (the first live component does) and opens an unconnected socket. Raises
   // ESockError "Initializaton of windows sockets failed" when either fails.
@@ -91,7 +94,9 @@ class TPowersock {
   void SetProxyPort(int port) { proxyPort_ = port; }
   int GetProxyPort() const { return proxyPort_; }
 
-  // Runs on the waiting thread between the sleeps of every wait.
+  // Runs on the waiting thread between the sleeps of every wait. Whichever thread calls an operation runs
+  // it, so a pump that processes user-interface events must do nothing when called off that thread. Set it
+  // while no operation runs.
   void SetEventPump(TEventPump pump) { eventPump_ = std::move(pump); }
 
   // --- Events (called only when set) ---
@@ -236,6 +241,8 @@ class TPowersock {
   void DispatchTimerAndPump();
   bool WantsRead() const;
   void WaitForLookup(const std::shared_ptr<Lookup>& lookup);
+  // How long the next sleep of a wait may last.
+  int SliceMs() const;
   // The loop both captures share; take gets every chunk.
   void Capture(const std::function<void(const char*, std::size_t)>& take, long long maximum);
   void ReleaseLibrary();

@@ -2,6 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -311,6 +314,35 @@ TEST(PowersockStatus, ReportLevelFiltersTheTexts) {
   sock.SetReportLevel(0);
   sock.Disconnect();
   EXPECT_EQ(reported.size(), 2u);
+}
+
+// A session that listens, as a data-connection server derived from it would: the accept event ends the wait.
+class ListeningSock : public TPowersock {
+ public:
+  ListeningSock() {
+    OnAcceptReady = [this](TPowersock&) { waitDoneFlag_ = true; };
+  }
+};
+
+TEST(PowersockAccept, TakesThePendingConnectionWithItsPeerAddress) {
+  ListeningSock sock;
+  const int listener = static_cast<int>(sock.GetSocketHandle());
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const net::Socket accepted = sock.Accept();
+  EXPECT_NE(accepted, net::kInvalidSocket);
+  EXPECT_EQ(sock.GetRemoteAddress().address, htonl(INADDR_LOOPBACK));
+  EXPECT_TRUE(sock.IsConnected());
+  if (accepted != net::kInvalidSocket) net::Close(accepted);
+  ::close(client);
 }
 
 TEST(PowersockAccept, CancelEndsTheAcceptWait) {
