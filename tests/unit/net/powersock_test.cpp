@@ -104,6 +104,52 @@ TEST(PowersockResolve, AnInvalidHostGetsExactlyOneRetry) {
   EXPECT_EQ(calls, 2);
 }
 
+TEST(PowersockResolve, ACancelledLookupIsNotTakenForAnInvalidHost) {
+  TPowersock sock;
+  int invalid = 0;
+  sock.OnInvalidHost = [&](bool& handled) {
+    ++invalid;
+    handled = true;
+  };
+  sock.SetEventPump([&] { sock.Cancel(); });
+  sock.SetHost("localhost");
+  sock.SetPort(1);
+  ExpectRaises<ESockError>([&] { sock.Connect(); }, "Host Lookup Canceled");
+  EXPECT_EQ(invalid, 0);
+}
+
+TEST(PowersockConnect, AnUnansweredConnectTimesOut) {
+  // A listener whose queue is full drops further handshakes: the connect neither succeeds nor fails.
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 0), 0);
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  int fillers[2];
+  for (int& filler : fillers) {
+    filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+  ScriptedPeer::Pause(50);
+
+  TPowersock sock;
+  int failed = 0;
+  sock.OnConnectionFailed = [&](TPowersock&) { ++failed; };
+  sock.SetHost("127.0.0.1");
+  sock.SetPort(ntohs(address.sin_port));
+  sock.SetTimeOut(500);
+  const auto start = Clock::now();
+  ExpectRaises<ESockError>([&] { sock.Connect(); }, "Connection Timed out");
+  EXPECT_GE(SecondsSince(start), 0.45);
+  EXPECT_LT(SecondsSince(start), 1.5);
+  EXPECT_EQ(failed, 1);
+  for (const int filler : fillers) ::close(filler);
+  ::close(listener);
+}
+
 TEST(PowersockConnect, RefusedConnectionCallsOnConnectionFailed) {
   TPowersock sock;
   int failed = 0;
