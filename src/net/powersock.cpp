@@ -281,12 +281,13 @@ void TPowersock::HandleSocketMessage(unsigned message, std::uint32_t param) {
 }
 
 bool TPowersock::WantsRead() const {
-  if (socketHandle_ == net::kInvalidSocket || connecting_) return false;
+  if (socketHandle_ == net::kInvalidSocket || connecting_ || reading_) return false;
   if (net::IsListening(socketHandle_)) return !acceptNotified_;
-  return connectedFlag_ && !reading_;
+  return connectedFlag_;
 }
 
-// Turns what poll saw into the events WinSock would have posted for a socket subscribed with kEventMask.
+// Turns what poll saw into the events WinSock would post to a socket subscribed for read, out-of-band,
+// accept, connect and close events.
 void TPowersock::TakeSocketEvents(const net::Readiness& readiness) {
   if (socketHandle_ == net::kInvalidSocket) return;
   if (connecting_) {
