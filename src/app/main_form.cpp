@@ -15,10 +15,13 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QThread>
 #include <QTimer>
 
 #include "app/appearance.h"
 #include "app/resources.h"
+#include "app/version_check.h"
+#include "net/nm_http.h"
 #include "platform/hot_keys.h"
 #include "platform/screen_saver_guard.h"
 #include "toolkit/exceptions.h"
@@ -133,7 +136,9 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desk
   hotKeys_ = hotKeys([this](int id) { RunHandler([this, id] { WMHotKey(id); }); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  TMyThread::WindowGone(*this);
+}
 
 void TForm1::BuildLayout() {
   setObjectName(QStringLiteral("Form1"));
@@ -267,6 +272,13 @@ void TForm1::BuildComponents() {
   logoSteps_->setInterval(12);
   connect(logoSteps_, &QTimer::timeout, this, [this] { RunHandler([this] { LogoStep(); }); });
 
+  NMHTTP1 = std::make_shared<TNMHTTP>();
+  // Waits on the user-interface thread keep the window alive; the version check's waits, on a thread of
+  // their own, have nothing to pump.
+  NMHTTP1->SetEventPump([] {
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) QCoreApplication::processEvents();
+  });
+
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
   N1 = PopupMenu1->addAction(QString::fromUtf8("显示主窗口"));
@@ -353,7 +365,9 @@ void TForm1::ReadFirstRunMark() {
   registry.CloseKey();
 }
 
-void TForm1::FormCreate() {}
+void TForm1::FormCreate() {
+  TMyThread::Start(*this, NMHTTP1);
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
   bool canClose = true;
@@ -426,7 +440,5 @@ bool TForm1::WMSysCommand(unsigned command) {
 void TForm1::ShowScreenSaverRefusal() {
   OwnedMessageBox("系统将启动屏幕保护程序,但被阻止", "信息提示");
 }
-
-void TForm1::Timer4Timer() {}
 
 }  // namespace lumora

@@ -27,6 +27,7 @@
 
 namespace lumora {
 
+class TNMHTTP;
 class TTrayIcon;
 namespace platform {
 class ScreenSaverGuard;
@@ -109,10 +110,11 @@ class TForm1 : public QWidget {
   QTimer *Timer1, *Timer2, *Timer3, *Timer4;
   TTrayIcon* TrayIcon1;
   QMenu* PopupMenu1;
+  // The HTTP client of the version check; shared with the check, which may outlive the window at exit.
+  std::shared_ptr<TNMHTTP> NMHTTP1;
   QAction *N1, *N2, *N3;
 
   // Fields shared with the rest of the program.
-  QThread* VersionThread = nullptr;
   bool NoticeAccepted = false;
   std::string AppDir;
   std::string BmpFile;
@@ -169,7 +171,7 @@ class TForm1 : public QWidget {
   void Timer2Timer();
   void FormPaint();
   void FormResize();
-  // Filled in by the version-check work.
+  // The new-version notice.
   void Timer4Timer();
 
  signals:

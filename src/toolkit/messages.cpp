@@ -45,7 +45,7 @@ void ShowMessage(const std::string& text) {
 }
 
 MessageResult AskOkCancel(const std::string& text, const std::string& caption) {
-  return Deliver({MessageKind::Question, text, caption, true, true});
+  return Deliver({MessageKind::Question, text, caption, false, true});
 }
 
 MessageResult AskYesNo(const std::string& text, const std::string& caption) {

@@ -45,7 +45,7 @@ MessageResult MessageBox(const std::string& text, const std::string& caption);
 MessageResult OwnedMessageBox(const std::string& text, const std::string& caption);
 // The plain message dialog, captioned with the application title.
 void ShowMessage(const std::string& text);
-// OK / Cancel question, modal to the main window.
+// A box with OK and Cancel that belongs to no window.
 MessageResult AskOkCancel(const std::string& text, const std::string& caption);
 // Yes / No question with No as the default, modal to the main window: Ok means yes.
 MessageResult AskYesNo(const std::string& text, const std::string& caption);

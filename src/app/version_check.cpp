@@ -1,0 +1,92 @@
+#include "app/version_check.h"
+
+#include <QMetaObject>
+#include <QTimer>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "app/build_settings.h"
+#include "app/main_form.h"
+#include "net/nm_http.h"
+#include "platform/connection_probe.h"
+
+namespace lumora {
+
+namespace {
+
+constexpr const char* kOwnVersion = "3.1";
+// How long the probe may try to connect before the check gives up quietly.
+constexpr int kProbeTimeoutMs = 5000;
+
+// Where a check hands its result: the window while it lives. The window's destructor clears it under the
+// lock, so a hand-over is either posted before the window starts to go or not at all.
+struct HandOver {
+  std::mutex lock;
+  TForm1* window = nullptr;
+};
+
+HandOver& Mailbox() {
+  // Never destroyed: a check left running at exit may still look at it.
+  static auto* mailbox = new HandOver;
+  return *mailbox;
+}
+
+void Execute(std::shared_ptr<TNMHTTP> client, const std::string& url) {
+  if (!platform::CheckConnection(url, kProbeTimeoutMs)) return;
+  std::string body;
+  try {
+    client->Get(url);
+    if (!AnnouncesNewVersion(client->GetReplyCode(), client->GetBody())) return;
+    body = client->GetBody();
+  } catch (...) {
+    return;  // any failure ends the check without a word
+  }
+  const std::string notice = NewVersionNotice(body);
+  HandOver& mailbox = Mailbox();
+  const std::lock_guard<std::mutex> guard(mailbox.lock);
+  if (mailbox.window == nullptr) return;
+  TForm1* window = mailbox.window;
+  // Widgets, timers and the notice text belong to the user-interface thread: one queued call sets both.
+  QMetaObject::invokeMethod(
+      window,
+      [window, notice] {
+        window->NoticeText = notice;
+        window->Timer4->start();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace
+
+std::string VersionFileUrl() {
+  const char* host = std::getenv("LUMORA_UPDATE_HOST");
+  return std::string("http://") + (host != nullptr && *host != '\0' ? host : kUpdateHost) +
+         "/version/zodeveda.txt";
+}
+
+std::string NewVersionNotice(const std::string& version) {
+  return "已推出最新的" + version + "版本，请查看并下载最新版本!";
+}
+
+bool AnnouncesNewVersion(int replyCode, const std::string& body) {
+  if (replyCode < 200 || replyCode > 299) return false;  // "404", "Bad" are pages, not versions
+  return body != kOwnVersion && body.size() == 3;
+}
+
+void TMyThread::Start(TForm1& form, std::shared_ptr<TNMHTTP> client) {
+  {
+    HandOver& mailbox = Mailbox();
+    const std::lock_guard<std::mutex> guard(mailbox.lock);
+    mailbox.window = &form;
+  }
+  std::thread(Execute, std::move(client), VersionFileUrl()).detach();
+}
+
+void TMyThread::WindowGone(TForm1& form) {
+  HandOver& mailbox = Mailbox();
+  const std::lock_guard<std::mutex> guard(mailbox.lock);
+  if (mailbox.window == &form) mailbox.window = nullptr;
+}
+
+}  // namespace lumora

@@ -1,0 +1,129 @@
+// The version check against real servers on loopback: a newer version brings the notice every five
+// seconds, one at a time, and OK opens the home page and ends the program; every other answer, and no
+// answer at all, leaves no trace.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "e2e/lumora_session.h"
+#include "support/web_server.h"
+
+namespace lumora::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kNotice = "新版本提示";
+
+// A document root whose version file holds the text, or none when text is null; its 404 page can be given.
+std::unique_ptr<LoopbackWebServer> VersionServer(const ScratchDirectory& dir, const std::string& name,
+                                                 const char* text, const char* notFoundPage = nullptr) {
+  const std::string root = dir / (name + "-www");
+  std::filesystem::create_directories(root + "/version");
+  if (text != nullptr) WriteWholeFile(root + "/version/zodeveda.txt", text);
+  std::string config;
+  if (notFoundPage != nullptr) {
+    WriteWholeFile(dir / (name + "-status-404.html"), notFoundPage);
+    config = "server.errorfile-prefix = \"" + dir / (name + "-status-") + "\"\n";
+  }
+  std::filesystem::create_directories(dir / name);
+  return std::make_unique<LoopbackWebServer>(root, dir / name, config);
+}
+
+class VersionCheckE2e : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!XvfbServer::Available() || !ProgramAvailable("xdotool") || LoopbackWebServer::Program().empty()) {
+      GTEST_SKIP() << "needs Xvfb, xdotool and lighttpd (the README's set-up installs them)";
+    }
+  }
+  static std::unique_ptr<ChildProcess> StartChecking(const LumoraSession& session, const std::string& host) {
+    session.MarkNotFirstRun();
+    WriteWholeFile(session.Dir() / "zodeveda.orl", "/pictures/a.jpg\n");
+    ProcessOptions options = session.Options();
+    options.setEnv["LUMORA_UPDATE_HOST"] = host;
+    options.outputFile = session.Dir() / "lumora.log";
+    return std::make_unique<ChildProcess>(std::vector<std::string>{LumoraSession::Binary()}, options);
+  }
+  static int Notices(const LumoraSession& session) {
+    return static_cast<int>(session.Driver().FindWindows(kNotice).size());
+  }
+  ScratchDirectory servers_;
+};
+
+TEST_F(VersionCheckE2e, NewerVersionIsOfferedOneNoticeAtATimeUntilAccepted) {
+  const auto server = VersionServer(servers_, "newer", "3.2");
+  ASSERT_TRUE(server->Running()) << server->Output();
+  LumoraSession session;
+  auto lumora = StartChecking(session, "127.0.0.1:" + std::to_string(server->Port()));
+  const auto started = std::chrono::steady_clock::now();
+  auto notice = session.Driver().WaitForWindow(kNotice, 20s);
+  ASSERT_TRUE(notice) << ReadWholeFile(session.Dir() / "lumora.log");
+  // The splash's three seconds, then the notice timer's five.
+  EXPECT_GE(std::chrono::steady_clock::now() - started, 7s);
+
+  // Left open, no second notice comes on top of it.
+  std::this_thread::sleep_for(12s);
+  EXPECT_EQ(Notices(session), 1);
+  // Cancel: it comes back five seconds later.
+  session.Driver().Run({"xdotool", "windowfocus", "--sync", std::to_string(*notice)});
+  session.Driver().Run({"xdotool", "key", "Escape"});
+  ASSERT_TRUE(session.Driver().WaitUntilGone(kNotice, 3s));
+  const auto cancelled = std::chrono::steady_clock::now();
+  notice = session.Driver().WaitForWindow(kNotice, 10s);
+  ASSERT_TRUE(notice);
+  const auto again = std::chrono::steady_clock::now() - cancelled;
+  EXPECT_GE(again, 4500ms);
+  EXPECT_LE(again, 7s);
+
+  // OK: the home page goes to the shell and the program ends, saving the list.
+  session.Driver().Run({"xdotool", "windowfocus", "--sync", std::to_string(*notice)});
+  session.Driver().Run({"xdotool", "key", "Return"});
+  EXPECT_EQ(lumora->Wait(3s), std::optional<int>(0));
+  EXPECT_EQ(session.Opened(), std::vector<std::string>{LUMORA_HOME_PAGE});
+  EXPECT_EQ(ReadWholeFile(session.Dir() / "zodeveda.orl"), "/pictures/a.jpg\r\n");
+}
+
+// Each case runs in a session of its own, all at once: the same version, a version with a line end, a longer
+// version, a missing file (lighttpd's page, and a 3-byte page "404"), nothing listening, a silent server.
+TEST_F(VersionCheckE2e, EveryOtherAnswerLeavesNoTraceAndTheProgramEndsAtOnce) {
+  std::vector<std::unique_ptr<LoopbackWebServer>> servers;
+  servers.push_back(VersionServer(servers_, "same", "3.1"));
+  servers.push_back(VersionServer(servers_, "line-end", "3.2\r\n"));
+  servers.push_back(VersionServer(servers_, "longer", "3.10"));
+  servers.push_back(VersionServer(servers_, "missing", nullptr));
+  servers.push_back(VersionServer(servers_, "short-404", nullptr, "404"));
+  std::vector<std::string> hosts;
+  for (const auto& server : servers) {
+    ASSERT_TRUE(server->Running()) << server->Output();
+    hosts.push_back("127.0.0.1:" + std::to_string(server->Port()));
+  }
+  hosts.push_back("127.0.0.1:" + std::to_string(FreeLoopbackPort()));
+  const SilentServer silent;
+  hosts.push_back("127.0.0.1:" + std::to_string(silent.Port()));
+
+  std::vector<std::unique_ptr<LumoraSession>> sessions;
+  std::vector<std::unique_ptr<ChildProcess>> programs;
+  for (const auto& host : hosts) {
+    sessions.push_back(std::make_unique<LumoraSession>(false));
+    programs.push_back(StartChecking(*sessions.back(), host));
+  }
+  std::vector<std::optional<unsigned long>> windows;
+  for (const auto& session : sessions) windows.push_back(session->WaitForMainWindow(30s));
+  std::this_thread::sleep_for(8s);  // past the first tick of the notice timer everywhere
+  for (std::size_t i = 0; i < sessions.size(); ++i) {
+    SCOPED_TRACE(hosts[i]);
+    ASSERT_TRUE(windows[i]) << ReadWholeFile(sessions[i]->Dir() / "lumora.log");
+    EXPECT_EQ(Notices(*sessions[i]), 0);
+    EXPECT_TRUE(sessions[i]->Driver().FindWindows("^Lumora v3\\.1$").size() == 1) << "no other box is open";
+    sessions[i]->Driver().Click(*windows[i], 522 + 37, 528 + 12);  // 退出
+  }
+  for (std::size_t i = 0; i < programs.size(); ++i) {
+    SCOPED_TRACE(hosts[i]);
+    EXPECT_EQ(programs[i]->Wait(5s), std::optional<int>(0));
+  }
+}
+
+}  // namespace
+}  // namespace lumora::test
