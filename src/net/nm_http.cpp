@@ -1,5 +1,6 @@
 #include "net/nm_http.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -234,7 +235,13 @@ void TNMHTTP::ReadBody() {
   }
   // One byte beyond the cap tells a body of exactly the cap, which is fine, from a larger one.
   const auto maximum = static_cast<long long>(maxBodyLength_) + 1;
-  body_ = CaptureString(maximum);
+  body_.clear();
+  // Room for an announced length up front (never beyond the cap): one allocation instead of a doubling
+  // chain that copies a large body several times over.
+  if (reply_.contentLength > 0) {
+    body_.reserve(static_cast<std::size_t>(std::min<long long>(reply_.contentLength, maximum)));
+  }
+  CaptureString(body_, maximum);
   if (body_.size() > maxBodyLength_) {
     body_.resize(maxBodyLength_);
     throw EAbortError("Socket capture aborted");

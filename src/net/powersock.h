@@ -149,6 +149,9 @@ class TPowersock {
   // (negative: no maximum) with the rest left in the socket. The time-out counts from the last chunk. Cancel
   // or the time-out: EAbortError "Socket capture aborted".
   std::string CaptureString(long long maximum = -1);
+  // The same, appended to a string of the caller's, which may have made room for what is announced; what
+  // arrived before an error stays in it.
+  void CaptureString(std::string& into, long long maximum);
   // The same into a file created or emptied under that name (EFCreateError if it cannot be).
   void CaptureFile(const std::string& fileName);
   // Writeln of the command, then ReadLn of the reply into ReplyLine; ReplyCode gets the reply's leading

@@ -198,10 +198,14 @@ void TPowersock::Capture(const std::function<void(const char*, std::size_t)>& ta
 }
 
 std::string TPowersock::CaptureString(long long maximum) {
-  StatusMessage(kLevelDetail, "Capture String");
   std::string text;
-  Capture([&text](const char* data, std::size_t length) { text.append(data, length); }, maximum);
+  CaptureString(text, maximum);
   return text;
+}
+
+void TPowersock::CaptureString(std::string& into, long long maximum) {
+  StatusMessage(kLevelDetail, "Capture String");
+  Capture([&into](const char* data, std::size_t length) { into.append(data, length); }, maximum);
 }
 
 void TPowersock::CaptureFile(const std::string& fileName) {
