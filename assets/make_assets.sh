@@ -30,3 +30,37 @@ for size in 32 16; do
     -fill '#2f6b3a' -draw "rectangle 0,$((size * 3 / 4)) $size,$size" \
     -colors 16 PNG8:icon${size}.png
 done
+
+# The program's icon in the desktop's menus (installed into the hicolor theme as icons/lumora-SIZE.png).
+# From 48 pixels up it is the logo's sunrise on a rounded tile: sky gradient, a glowing sun, two hills.
+mkdir -p icons
+for size in 48 64 128 256; do
+  m=$((size / 16)); r=$((size / 6)); e=$((size - m - 1))
+  x() { echo $((m + $1 * (size - 2 * m) / 100)); }
+  $IM -size ${size}x${size} gradient:'#ffd27a'-'#3a78c8' \
+    -fill 'rgba(255,243,196,0.45)' -draw "circle $(x 50),$(x 56) $(x 50),$(x 26)" \
+    -fill '#fff3c4' -draw "circle $(x 50),$(x 56) $(x 50),$(x 36)" \
+    -fill '#2f6b3a' -draw "path 'M 0,$size L 0,$(x 72) Q $(x 25),$(x 52) $(x 50),$(x 68) T $size,$(x 64) L $size,$size Z'" \
+    -fill '#244f2c' -draw "path 'M 0,$size L 0,$(x 86) Q $(x 37),$(x 70) $(x 68),$(x 87) T $size,$(x 82) L $size,$size Z'" \
+    \( -size ${size}x${size} xc:black -fill white -draw "roundrectangle $m,$m $e,$e $r,$r" \) \
+    -alpha off -compose CopyOpacity -composite \
+    -fill none -stroke '#1d3f73' -strokewidth $((size / 64 + 1)) -draw "roundrectangle $m,$m $e,$e $r,$r" \
+    -depth 8 -define png:exclude-chunks=date,time icons/lumora-$size.png
+done
+# Below that, details would blur into each other, so each size is drawn on its own pixel grid without
+# anti-aliasing, in flat colours: a square sky with a one-pixel outline, a sun on the pixel centre line
+# and one band of hill whose top is a whole pixel row. Arguments: size, sun radius, the hill's top row.
+small_icon() {
+  size=$1; sun=$2; hill=$3; e=$((size - 1)); c=$(( (size - 1) * 10 / 2 ))
+  $IM -size ${size}x${size} xc:none +antialias \
+    -fill '#3a78c8' -stroke '#1d3f73' -strokewidth 1 -draw "rectangle 0,0 $e,$e" -stroke none \
+    -fill '#6f9fdc' -draw "rectangle 1,1 $((e - 1)),$((size / 3))" \
+    -fill '#ffd27a' -draw "circle $((c / 10)).$((c % 10)),$((hill - 1)) $((c / 10)).$((c % 10)),$((hill - 1 - sun))" \
+    -fill '#2f6b3a' -draw "rectangle 1,$hill $((e - 1)),$((e - 1))" \
+    -fill '#244f2c' -draw "rectangle 1,$((e - 1 - (e - hill) / 3)) $((e - 1)),$((e - 1))" \
+    -depth 8 -define png:exclude-chunks=date,time icons/lumora-$size.png
+}
+small_icon 16 4 11
+small_icon 22 6 15
+small_icon 24 6 16
+small_icon 32 8 22

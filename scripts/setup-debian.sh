@@ -14,6 +14,7 @@ PACKAGES="
   fonts-wqy-microhei fonts-liberation2
   libglib2.0-dev libglib2.0-bin dbus-daemon dconf-service dconf-gsettings-backend gsettings-desktop-schemas
   cinnamon-desktop-data mate-desktop-common xfconf nodejs
+  desktop-file-utils appstream lintian dpkg-dev file man-db
 "
 
 missing=""
