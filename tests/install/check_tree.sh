@@ -16,11 +16,6 @@ if out=$(desktop-file-validate "$desktop" 2>&1); [ $? -ne 0 ] || grep -qE 'error
 fi
 value() { sed -n "s/^$1=//p" "$desktop"; }
 [ -x "$prefix/bin/$(value Exec | cut -d' ' -f1)" ] || fail "Exec=$(value Exec) is not the installed command"
-[ "$(value Categories)" = "Utility;DesktopSettings;" ] || fail "Categories=$(value Categories)"
-[ "$(value StartupNotify)" = false ] || fail "StartupNotify=$(value StartupNotify)"
-[ "$(value Name)" = Lumora ] || fail "Name=$(value Name)"
-grep -qP '^Name\[zh_CN\]=.*\p{Han}' "$desktop" || fail "no Chinese Name[zh_CN]"
-grep -qP '^Comment\[zh_CN\]=.*\p{Han}' "$desktop" && [ -n "$(value Comment)" ] || fail "no Comment in both languages"
 
 # Every size a desktop asks for, each picture of the size its folder claims, under the name Icon= gives.
 icon=$(value Icon)
