@@ -11,7 +11,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 file -b "$prefix/$program_dir/lumora" | grep -q '^ELF .* executable' || fail "$program_dir/lumora is no program"
 
 desktop="$prefix/share/applications/lumora.desktop"
-if out=$(desktop-file-validate "$desktop" 2>&1); [ $? -ne 0 ] || grep -qE 'error|warning' <<<"$out"; then
+# Hints are suggestions, not faults.
+if ! out=$(desktop-file-validate "$desktop" 2>&1) || grep -qE 'error|warning' <<<"$out"; then
   fail "desktop-file-validate: $out"
 fi
 value() { sed -n "s/^$1=//p" "$desktop"; }
