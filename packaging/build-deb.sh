@@ -6,7 +6,11 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 "$repo/scripts/setup-debian.sh"
 
 build="$repo/out/build-package"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMORA_TESTS=OFF -DLUMORA_BENCH=OFF >/dev/null
+# Built with the flags Debian builds its own packages with, hardening included.
+flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMORA_TESTS=OFF -DLUMORA_BENCH=OFF \
+  -DCMAKE_C_FLAGS="$(flags CPPFLAGS) $(flags CFLAGS)" -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
+  -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
 cmake --build "$build"
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$repo/out/package"
 rm -rf "$repo/out/package/_CPack_Packages"
