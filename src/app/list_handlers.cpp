@@ -25,7 +25,8 @@ std::vector<std::string> WithoutLineBreaks(const std::vector<std::string>& names
     if (!HoldsLineBreak(name)) {
       kept.push_back(name);
     } else {
-      refused += "\n" + ReadableFileName(name);
+      refused.push_back('\n');
+      refused += ReadableFileName(name);
     }
   }
   if (!refused.empty()) MessageBox("文件名中含有换行符,不能加入墙纸列表!" + refused, kMessageCaption);

@@ -86,8 +86,8 @@ std::string ParseHttpUrl(std::string& url, std::string& host, int& port) {
   if (!hostPart.empty()) host = hostPart;
 
   if (path.empty()) {
-    path = "/";
-    url += "/";
+    path.push_back('/');
+    url.push_back('/');
   }
   return path;
 }
