@@ -17,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/x11/x11_error_trap.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/exceptions.h"
 #include "toolkit/registry.h"
@@ -26,46 +27,6 @@ namespace lumora::platform {
 namespace {
 
 constexpr char kDesktopKey[] = "\\Control Panel\\desktop";
-
-// Xlib reports errors through one handler per process, and its default handler ends the program. While
-// we paint, errors on our connection are only noted (the paint then fails quietly); errors on any other
-// connection go to whoever handled them before.
-class ErrorTrap {
- public:
-  explicit ErrorTrap(Display* display) : display_(display) {
-    previousHandler_ = XSetErrorHandler(&Handle);
-    active_ = this;
-  }
-  ~ErrorTrap() {
-    XSetErrorHandler(previousHandler_);
-    active_ = nullptr;
-  }
-  ErrorTrap(const ErrorTrap&) = delete;
-  ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-  // Waits until the server has handled every request so far: true when none failed since Forget().
-  bool Sync() {
-    XSync(display_, False);
-    return !failed_;
-  }
-  void Forget() { failed_ = false; }
-
- private:
-  static int Handle(Display* display, XErrorEvent* event) {
-    if (active_ != nullptr && display == active_->display_) {
-      active_->failed_ = true;
-      return 0;
-    }
-    return active_ != nullptr && active_->previousHandler_ != nullptr
-               ? active_->previousHandler_(display, event)
-               : 0;
-  }
-
-  static inline ErrorTrap* active_ = nullptr;
-  Display* display_;
-  XErrorHandler previousHandler_ = nullptr;
-  bool failed_ = false;
-};
 
 // The error handler is process-wide state: one paint at a time.
 std::mutex g_paintMutex;
@@ -264,7 +225,7 @@ RowConverter ConverterFor(const ServerFormat& format, bool indexed, bool contigu
 // next band while the server takes the last.
 class PixelSender {
  public:
-  PixelSender(Display* display, ErrorTrap& trap, const ServerFormat& format, bool trySharedMemory)
+  PixelSender(Display* display, X11ErrorTrap& trap, const ServerFormat& format, bool trySharedMemory)
       : display_(display), trap_(trap), format_(format) {
     int major = 0;
     int minor = 0;
@@ -321,7 +282,7 @@ class PixelSender {
       if (shared) {
         const int slot = band % kSharedBands;
         // Before the segment's first slot is filled again, the server must be done with all of them.
-        if (slot == 0 && band > 0 && !trap_.Sync()) return false;
+        if (slot == 0 && band > 0 && trap_.Failed()) return false;
         data = reinterpret_cast<std::uint8_t*>(segment_.shmaddr) + slot * bandBytes;
       }
       fill(data, first, rows);
@@ -335,7 +296,7 @@ class PixelSender {
       }
     }
     // The segment serves the next placement too.
-    return !shared || trap_.Sync();
+    return !shared || !trap_.Failed();
   }
 
  private:
@@ -364,7 +325,7 @@ class PixelSender {
   bool ReserveSegment(std::size_t size) {
     if (segmentSize_ >= size) return true;
     // A request that failed before must not pass for a refused segment and be forgotten with it.
-    if (!trap_.Sync()) return sharedMemory_ = false;
+    if (trap_.Failed()) return sharedMemory_ = false;
     ReleaseSegment();
     segment_.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
     if (segment_.shmid < 0) return sharedMemory_ = false;
@@ -375,7 +336,7 @@ class PixelSender {
     }
     segment_.readOnly = True;
     XShmAttach(display_, &segment_);
-    const bool attached = trap_.Sync();
+    const bool attached = !trap_.Failed();
     // Marked for removal at once: the kernel frees it when both sides have let go, even after a crash.
     shmctl(segment_.shmid, IPC_RMID, nullptr);
     if (!attached) {
@@ -396,7 +357,7 @@ class PixelSender {
   }
 
   Display* display_;
-  ErrorTrap& trap_;
+  X11ErrorTrap& trap_;
   const ServerFormat& format_;
   bool sharedMemory_ = false;
   XShmSegmentInfo segment_{};
@@ -459,7 +420,7 @@ Pixmap PreviousWallpaper(Display* display, Window root, Atom rootPixmap, Atom es
   return first != None && first == read(esetroot) ? first : None;
 }
 
-bool Paint(Display* display, ErrorTrap& trap, const TBitmap& picture, WallpaperLayout layout,
+bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, WallpaperLayout layout,
            bool sharedMemory) {
   const int screen = DefaultScreen(display);
   const Window root = RootWindow(display, screen);
@@ -487,7 +448,7 @@ bool Paint(Display* display, ErrorTrap& trap, const TBitmap& picture, WallpaperL
     }
   }
   XFreeGC(display, gc);
-  if (!trap.Sync() || !painted) {
+  if (trap.Failed() || !painted) {
     XFreePixmap(display, pixmap);
     XSync(display, False);
     return false;
@@ -502,7 +463,7 @@ bool Paint(Display* display, ErrorTrap& trap, const TBitmap& picture, WallpaperL
   }
   XSetWindowBackgroundPixmap(display, root, pixmap);
   XClearWindow(display, root);
-  if (!trap.Sync()) return false;
+  if (trap.Failed()) return false;
 
   // Killing the previous owner frees its pixmap (and whatever else it kept). Never our own connection's
   // resource: that would end this very connection.
@@ -510,7 +471,7 @@ bool Paint(Display* display, ErrorTrap& trap, const TBitmap& picture, WallpaperL
   if (previous != None && (previous & clientBits) != (pixmap & clientBits)) {
     XKillClient(display, previous);
     // The owner may be gone already (a stale property): nothing left to free, and no reason to fail.
-    trap.Sync();
+    trap.Failed();
     trap.Forget();
   }
   return true;
@@ -605,11 +566,11 @@ bool PaintRootWallpaper(const TBitmap& picture, WallpaperLayout layout, const Ro
   if (display == nullptr) return false;
   bool painted = false;
   {
-    ErrorTrap trap(display);
+    X11ErrorTrap trap(display);
     painted = Paint(display, trap, picture, layout, options.sharedMemory);
     // The pixmap must outlive this connection: the next setter frees it by killing what we leave.
     if (painted) XSetCloseDownMode(display, RetainPermanent);
-    trap.Sync();
+    trap.Failed();
   }
   XCloseDisplay(display);
   return painted;

@@ -12,6 +12,8 @@
 #include <X11/keysym.h>
 #include <xcb/xproto.h>
 
+#include "platform/x11/x11_error_trap.h"
+
 namespace lumora::platform {
 
 namespace {
@@ -19,54 +21,6 @@ namespace {
 // The modifiers a hot key can name; everything else in an event's state (lock bits, buttons, group) is
 // not part of the combination.
 constexpr unsigned kCombinationBits = ShiftMask | ControlMask | Mod1Mask;
-
-// Collects the errors of the requests sent while it lives, for one display. Xlib's error handler is a
-// process-wide function, so errors that are not ours (another display, or requests sent before this
-// scope began) go on to whatever handler was installed before: Qt's own, usually. Qt's connection lets
-// Xlib keep the errors of Xlib's requests (they are sent checked), so they reach this handler, not Qt's
-// event queue.
-class ErrorTrap {
- public:
-  explicit ErrorTrap(Display* display) : display_(display) {
-    // Errors still due for earlier requests belong to whoever sent them; and only after a round trip is
-    // Xlib's request count up to date with what went out through XCB.
-    XSync(display_, False);
-    firstSerial_ = NextRequest(display_);
-    outer_ = active_;
-    active_ = this;
-    previous_ = XSetErrorHandler(&ErrorTrap::Handle);
-  }
-  ~ErrorTrap() {
-    XSetErrorHandler(previous_);
-    active_ = outer_;
-  }
-  ErrorTrap(const ErrorTrap&) = delete;
-  ErrorTrap& operator=(const ErrorTrap&) = delete;
-
-  // Waits until the server has answered everything sent so far; true when a request of ours failed.
-  bool Failed() {
-    XSync(display_, False);
-    return failed_;
-  }
-
- private:
-  static int Handle(Display* display, XErrorEvent* error) {
-    ErrorTrap* trap = active_;
-    if (trap != nullptr && display == trap->display_ && error->serial >= trap->firstSerial_) {
-      trap->failed_ = true;
-      return 0;
-    }
-    XErrorHandler previous = trap != nullptr ? trap->previous_ : nullptr;
-    return previous != nullptr ? previous(display, error) : 0;
-  }
-
-  static inline ErrorTrap* active_ = nullptr;
-  Display* display_;
-  unsigned long firstSerial_ = 0;
-  ErrorTrap* outer_ = nullptr;
-  XErrorHandler previous_ = nullptr;
-  bool failed_ = false;
-};
 
 // The modifier bit that NumLock sets in this server's mapping (Mod2 on most, but not on every keymap);
 // zero when no modifier carries it.
@@ -134,7 +88,7 @@ class X11HotKeys final : public GlobalHotKeys, public QAbstractNativeEventFilter
     }
     bool refused = false;
     {
-      ErrorTrap trap(display_);
+      X11ErrorTrap trap(display_);
       for (unsigned variant : grab.variants) {
         XGrabKey(display_, keyCode, variant, root_, False, GrabModeAsync, GrabModeAsync);
       }
