@@ -30,10 +30,18 @@ class WallpaperListE2e : public LumoraSessionTest {
     EXPECT_EQ(RunProgram({"/usr/bin/convert", "-size", "200x150", "xc:" + colour, kind + path}).exitCode, 0);
     return path;
   }
-  // Types a file name into the file dialog with that title and accepts it with Return, as a person at the
-  // keyboard would (the keys go to the focused window). A dialog that has only just appeared may not
-  // take keys yet: type again until it goes.
-  void AnswerFileDialog(const std::string& title, const std::string& name) {
+  // Clicks the button that opens the file dialog with that title, types a file name into it and accepts it
+  // with Return, as a person at the keyboard would (the keys go to the focused window). A click that lands
+  // while the window is still leaving the previous dialog is lost: click again. A dialog that has only just
+  // appeared may not take keys yet: type again until it goes.
+  void AnswerFileDialog(unsigned long window, int left, int top, const std::string& title,
+                        const std::string& name) {
+    std::optional<unsigned long> shown;
+    for (int click = 0; click < 3 && !shown; ++click) {
+      ClickButton(window, left, top);
+      shown = D().WaitForWindow(title + ".*", 5s);
+    }
+    ASSERT_TRUE(shown) << title << "\n" << Log();
     for (int attempt = 0; attempt < 4; ++attempt) {
       const auto dialog = D().WaitForWindow(title + ".*", 10s);
       ASSERT_TRUE(dialog) << title << "\n" << Log();
@@ -133,14 +141,13 @@ TEST_F(WallpaperListE2e, ButtonsDialogsAndMessagesEditSaveAndOpenTheList) {
   ClickButton(*main, 88, 216);  // "保存" of an empty list
   ASSERT_TRUE(D().AnswerMessageBox("消息提示")) << Log();
 
-  ClickButton(*main, 8, 184);  // "添加"
-  AnswerFileDialog("添加一个或多个图象文件", blue);
-  ClickButton(*main, 88, 216);  // "保存" under a name without extension
-  AnswerFileDialog("将当前墙纸列表保存为Lumora墙纸列表文件", S().Dir() / "mine");
+  AnswerFileDialog(*main, 8, 184, "添加一个或多个图象文件", blue);  // "添加"
+  // "保存" under a name without extension
+  AnswerFileDialog(*main, 88, 216, "将当前墙纸列表保存为Lumora墙纸列表文件", S().Dir() / "mine");
   EXPECT_EQ(ReadWholeFile(S().Dir() / "mine.orl"), blue + "\r\n") << Log();
 
-  ClickButton(*main, 8, 216);  // "打开" a list with LF line ends and none after the last line
-  AnswerFileDialog("打开已有的Lumora墙纸列表文件", S().Dir() / "other.orl");
+  // "打开" a list with LF line ends and none after the last line
+  AnswerFileDialog(*main, 8, 216, "打开已有的Lumora墙纸列表文件", S().Dir() / "other.orl");
   ClickRow(*main, 2);
   ClickButton(*main, 168, 184);  // "上移": red, green, blue
   ClickRow(*main, 0);
