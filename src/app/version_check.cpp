@@ -8,8 +8,9 @@
 
 #include "app/build_settings.h"
 #include "app/main_form.h"
+#include "net/http_message.h"
 #include "net/nm_http.h"
-#include "platform/connection_probe.h"
+#include "net/powersock.h"
 
 namespace lumora {
 
@@ -32,8 +33,30 @@ HandOver& Mailbox() {
   return *mailbox;
 }
 
+// Whether the version file's server can be reached at all: a real connection to its host and port through
+// the client's own session, given up after kProbeTimeoutMs. No request is sent.
+bool ServerReachable(std::string url) {
+  TPowersock probe;
+  try {
+    std::string host;
+    int port = 0;
+    ParseHttpUrl(url, host, port);
+    probe.SetHost(host);
+    probe.SetPort(port);
+    probe.SetTimeOut(kProbeTimeoutMs);
+    probe.Connect();
+  } catch (...) {
+    return false;
+  }
+  try {
+    probe.Disconnect();
+  } catch (...) {
+  }
+  return true;
+}
+
 void Execute(std::shared_ptr<TNMHTTP> client, const std::string& url) {
-  if (!platform::CheckConnection(url, kProbeTimeoutMs)) return;
+  if (!ServerReachable(url)) return;
   std::string body;
   try {
     client->Get(url);

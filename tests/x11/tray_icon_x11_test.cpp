@@ -68,12 +68,5 @@ TEST_F(TrayIconX11, HostGoingAwayBringsTheHiddenWindowBack) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }, 10000));
 }
 
-TEST_F(TrayIconX11, WithoutAHostMinimizeOnlyMinimizes) {
-  tray.SetVisible(true);
-  tray.Minimize();
-  EXPECT_TRUE(window.isVisible());
-  EXPECT_TRUE(window.isMinimized());
-}
-
 }  // namespace
 }  // namespace lumora::test
