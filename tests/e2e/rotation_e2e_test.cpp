@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <future>
 #include <thread>
 
 #include "e2e/lumora_session.h"
@@ -78,9 +79,11 @@ TEST_F(RotationE2e, OneSecondRotationTopDownThenBottomUp) {
   D().Run({"xdotool", "type", "1"});
   ClickButton(*main, 185, 360);  // 确定
   AnswerTitledBox("OK");
+  // Watched from before the start, so a slow answer to the start message misses no change.
+  auto watched = std::async(std::launch::async, [this] { return Watch(4); });
   ClickButton(*main, 97, 400);  // 开始
   AnswerTitledBox("start");
-  EXPECT_EQ(Watch(4), (std::vector<int>{0, 1, 2, 0})) << Log();
+  EXPECT_EQ(watched.get(), (std::vector<int>{0, 1, 2, 0})) << Log();
   ClickButton(*main, 185, 400);  // 停止
   AnswerTitledBox("stop");
   // The root window shows the picture the wallpaper file holds.
@@ -95,9 +98,10 @@ TEST_F(RotationE2e, OneSecondRotationTopDownThenBottomUp) {
   PressKeys("Return");
   ClickButton(*main, 185, 360);
   AnswerTitledBox("OK again");
+  watched = std::async(std::launch::async, [this] { return Watch(4); });
   ClickButton(*main, 97, 400);
   AnswerTitledBox("start again");
-  EXPECT_EQ(Watch(4), (std::vector<int>{2, 1, 0, 2})) << Log();
+  EXPECT_EQ(watched.get(), (std::vector<int>{2, 1, 0, 2})) << Log();
   ClickButton(*main, 522, 528);  // 退出 ends a running rotation too
   EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
 }
