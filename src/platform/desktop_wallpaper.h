@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "toolkit/exceptions.h"
+
 namespace lumora {
 class TBitmap;
 }
@@ -22,6 +24,27 @@ inline const DisplayStylePair kCentredPair{"0", "0"};
 inline const DisplayStylePair kStretchedPair{"0", "2"};
 inline const DisplayStylePair kTiledPair{"1", "0"};
 
+// The three ways a desktop is asked to show a picture.
+enum class DisplayStyle { Centred, Stretched, Tiled };
+
+// What a pair shows, for every pair, the way Windows reads its two settings: "1" in TileWallPaper tiles
+// whatever WallpaperStyle says, else "2" stretches, and anything else (an unset pair too) centres. The one
+// reading of a pair: the root painter and every desktop backend show a stored pair by it, so a pair such
+// as "1"/"2" looks the same on every desktop.
+inline DisplayStyle StyleOfPair(const DisplayStylePair& pair) {
+  if (pair.tileWallPaper == "1") return DisplayStyle::Tiled;
+  if (pair.wallpaperStyle == "2") return DisplayStyle::Stretched;
+  return DisplayStyle::Centred;
+}
+
+// Raised by WriteStyle when the desktop that keeps the style did not answer at all (no session bus, its
+// service not running, no reply in time): nothing was written, and the user is to hear that the desktop
+// was silent rather than read the bus's own words.
+class EDesktopNoAnswer : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // The desktop that shows the wallpaper, and its settings: what Windows does for SystemParametersInfoA
 // (SPI_SETDESKWALLPAPER) and keeps under the user's "Control Panel\desktop". Each backend keeps the style
 // and the wallpaper's path where its desktop keeps them, so other tools see the same.
@@ -37,8 +60,8 @@ class DesktopWallpaper {
 
   // The style pair from the desktop's settings. Nothing readable gives two empty texts; never raises.
   virtual DisplayStylePair ReadStyle() = 0;
-  // Writes the pair to the desktop's settings ("TileWallPaper" first). Raises an Exception (toolkit) when
-  // the settings cannot be written.
+  // Writes the pair to the desktop's settings ("TileWallPaper" first). Raises EDesktopNoAnswer when the
+  // desktop did not answer, another Exception (toolkit) when the settings cannot be written.
   virtual void WriteStyle(const DisplayStylePair& pair) = 0;
 
   // Makes bmpFile (a full path to a BMP file) the wallpaper, shown in the style now in the settings, and

@@ -135,6 +135,9 @@ TEST_P(GnomeFamilyTest, StylesMapBothWays) {
     Set("picture-options", c.option);
     EXPECT_EQ(wallpaper_->ReadStyle(), c.pair);
   }
+  // A stored pair that is none of the three tiles, as the root painter shows it.
+  wallpaper_->WriteStyle({"1", "2"});
+  EXPECT_EQ(Get("picture-options"), "wallpaper");
   // Styles without a pair read as none of the three and go back unchanged.
   for (const char* option : {"zoom", "spanned"}) {
     Set("picture-options", option);

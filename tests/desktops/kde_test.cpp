@@ -14,12 +14,13 @@ namespace {
 
 using platform::DisplayStylePair;
 
-// Runs a recorded script as Plasma's scripting would: argv[2] is plasmashell's version, each further
-// argument one desktop as "plugin,FillMode,Image". Prints "desktop key value" for each writeConfig into the
-// desktop's own plugin's group ("wrong group desktop key value" for any other group), "desktop plugin X"
-// when a desktop changes plugin, and "print text" for each print().
+// Runs a recorded script as Plasma's scripting would: argv[2] is plasmashell's version, argv[3] its
+// wallpaper plugins (comma-separated), each further argument one desktop as "plugin,FillMode,Image". Prints
+// "desktop key value" for each writeConfig into the desktop's own plugin's group ("wrong group desktop key
+// value" for any other group), "desktop plugin X" when a desktop changes plugin, and "print text" for each
+// print().
 constexpr const char* kPlasmaHarness = R"(
-const [script, version, ...states] = process.argv.slice(1);
+const [script, version, plugins, ...states] = process.argv.slice(1);
 const lines = [];
 const made = states.map((state, index) => {
   const [plugin, fillMode, image] = state.split(',');
@@ -41,13 +42,20 @@ const made = states.map((state, index) => {
     readConfig(key) { return this.config[this.group() + '/' + key]; },
   };
 });
-new Function('desktops', 'print', 'applicationVersion', require('fs').readFileSync(script, 'utf8'))(
-    () => made, (text) => lines.push('print ' + text), version);
+const known = () => Object.fromEntries(plugins.split(',').map((name) => [name, []]));
+new Function('desktops', 'print', 'applicationVersion', 'knownWallpaperPlugins',
+             require('fs').readFileSync(script, 'utf8'))(
+    () => made, (text) => lines.push('print ' + text), version, known);
 console.log(lines.join('\n'));
 )";
 
 // Plasma before 6.6: one desktop showing a picture, one showing a plain colour.
-const std::vector<std::string> kPlasma65 = {"6.5.4", "org.kde.image,6,file:///old.png", "org.kde.color,,"};
+const std::vector<std::string> kPlasma65 = {"6.5.4", "org.kde.image,org.kde.color",
+                                            "org.kde.image,6,file:///old.png", "org.kde.color,,"};
+// Plasma 6.6 with its tiling plugin: one desktop showing a picture, one tiling one.
+const std::vector<std::string> kPlasma66 = {"6.6.0", "org.kde.image,org.kde.tiled,org.kde.color",
+                                            "org.kde.image,6,file:///old.png",
+                                            "org.kde.tiled,,file:///tiled.png"};
 
 class KdeTest : public testing::Test {
  protected:
@@ -150,6 +158,9 @@ TEST_F(KdeTest, StylesGoIntoFillMode) {
     WriteWholeFile(Reply(), std::string(c.mode) + "\n");
     EXPECT_EQ(wallpaper_->ReadStyle(), c.pair);
   }
+  // A stored pair that is none of the three tiles, as the root painter shows it.
+  wallpaper_->WriteStyle({"1", "2"});
+  EXPECT_EQ(Last(), (std::vector<std::string>{"0 FillMode 3", "1 plugin org.kde.image", "1 FillMode 3"}));
   WriteWholeFile(Reply(), "");
   EXPECT_EQ(wallpaper_->ReadStyle(), DisplayStylePair{});
   // The reading script asks the first desktop for its FillMode and prints it.
@@ -158,26 +169,51 @@ TEST_F(KdeTest, StylesGoIntoFillMode) {
 
 // From Plasma 6.6 tiling is a plugin of its own; the picture moves with the desktop between the plugins.
 TEST_F(KdeTest, Plasma66TilesThroughItsOwnPlugin) {
-  const std::vector<std::string> plasma66 = {"6.6.0", "org.kde.image,6,file:///old.png",
-                                             "org.kde.tiled,,file:///tiled.png"};
   const std::string uri = FileUri(picture_);
   // No style chosen yet: each desktop keeps its plugin.
   ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
-  EXPECT_EQ(Last(plasma66), (std::vector<std::string>{"0 Image " + uri, "1 Image " + uri}));
+  EXPECT_EQ(Last(kPlasma66), (std::vector<std::string>{"0 Image " + uri, "1 Image " + uri}));
 
   wallpaper_->WriteStyle(platform::kTiledPair);
-  EXPECT_EQ(Last(plasma66), (std::vector<std::string>{"0 plugin org.kde.tiled", "0 Image file:///old.png"}));
+  EXPECT_EQ(Last(kPlasma66), (std::vector<std::string>{"0 plugin org.kde.tiled", "0 Image file:///old.png"}));
   ASSERT_TRUE(wallpaper_->SetWallpaper(picture_, nullptr));
-  EXPECT_EQ(Last(plasma66),
+  EXPECT_EQ(Last(kPlasma66),
             (std::vector<std::string>{"0 plugin org.kde.tiled", "0 Image " + uri, "1 Image " + uri}));
 
   wallpaper_->WriteStyle(platform::kCentredPair);
-  EXPECT_EQ(Last(plasma66), (std::vector<std::string>{"0 FillMode 6", "1 plugin org.kde.image",
-                                                      "1 FillMode 6", "1 Image file:///tiled.png"}));
+  EXPECT_EQ(Last(kPlasma66), (std::vector<std::string>{"0 FillMode 6", "1 plugin org.kde.image",
+                                                       "1 FillMode 6", "1 Image file:///tiled.png"}));
 
   WriteWholeFile(Reply(), "tiled\n");
   EXPECT_EQ(wallpaper_->ReadStyle(), platform::kTiledPair);
-  EXPECT_EQ(Last({"6.6.0", "org.kde.tiled,,file:///tiled.png"}), std::vector<std::string>{"print tiled"});
+  EXPECT_EQ(Last({"6.6.0", "org.kde.tiled", "org.kde.tiled,,file:///tiled.png"}),
+            std::vector<std::string>{"print tiled"});
+}
+
+// A Plasma 6.6 without org.kde.tiled (left out, or not installed yet) tiles with the image plugin's own
+// FillMode, and a desktop still set to the missing plugin is brought back to the image plugin, tiling.
+TEST_F(KdeTest, Plasma66WithoutTheTilingPluginTilesWithFillMode) {
+  std::vector<std::string> withoutTiling = kPlasma66;
+  withoutTiling[1] = "org.kde.image,org.kde.color";
+  wallpaper_->WriteStyle(platform::kTiledPair);
+  EXPECT_EQ(Last(withoutTiling), (std::vector<std::string>{"0 FillMode 3", "1 plugin org.kde.image",
+                                                           "1 FillMode 3", "1 Image file:///tiled.png"}));
+
+  const auto fresh = platform::CreateKdeWallpaper();  // no style chosen: each desktop keeps its own
+  ASSERT_TRUE(fresh->SetWallpaper(picture_, nullptr));
+  const std::string uri = FileUri(picture_);
+  EXPECT_EQ(Last(withoutTiling), (std::vector<std::string>{"0 Image " + uri, "1 plugin org.kde.image",
+                                                           "1 FillMode 3", "1 Image " + uri}));
+}
+
+// A style change that plasmashell refuses fails with its words; with no plasmashell at all, it fails as
+// the desktop not answering, which the window tells the user in its own words.
+TEST_F(KdeTest, AMissingShellIsToldApartFromARefusal) {
+  WriteWholeFile(Reply(), "error TypeError: Cannot read property 'split' of undefined");
+  EXPECT_THROW(wallpaper_->WriteStyle(platform::kTiledPair), ERegistryException);
+  plasma_.reset();
+  EXPECT_THROW(wallpaper_->WriteStyle(platform::kTiledPair), platform::EDesktopNoAnswer);
+  EXPECT_EQ(wallpaper_->ReadStyle(), DisplayStylePair{});
 }
 
 // A real script engine reads every literal back as the text it was made from.

@@ -1,6 +1,8 @@
 // Stands in for plasmashell on a private session bus: owns org.kde.plasmashell, answers
 // org.kde.PlasmaShell.evaluateScript on /PlasmaShell, saves every script it gets as RECORD_DIR/NNN.js
-// (numbered from 001) and replies with the content of REPLY_FILE (empty when there is none).
+// (numbered from 001) and replies with the content of REPLY_FILE (empty when there is none). A reply that
+// begins with "error " is sent as the error plasmashell gives for a script that failed, with the rest as
+// its message.
 // Usage: plasma_stand_in RECORD_DIR REPLY_FILE; it writes RECORD_DIR/ready once the name is its own.
 #include <gio/gio.h>
 
@@ -33,7 +35,11 @@ void HandleCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
   g_file_set_contents((recordDir + name).c_str(), script, -1, nullptr);
   gchar* reply = nullptr;
   if (!g_file_get_contents(replyFile.c_str(), &reply, nullptr, nullptr)) reply = g_strdup("");
-  g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", reply));
+  if (g_str_has_prefix(reply, "error ")) {
+    g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.Failed", reply + 6);
+  } else {
+    g_dbus_method_invocation_return_value(invocation, g_variant_new("(s)", reply));
+  }
   g_free(reply);
 }
 

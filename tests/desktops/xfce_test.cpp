@@ -118,6 +118,9 @@ TEST_F(XfceTest, EveryMonitorAndWorkspaceFollows) {
     for (const auto& prefix : kOutputs) EXPECT_EQ(XfconfGet(prefix + "image-style"), c.number) << prefix;
     EXPECT_EQ(wallpaper_->ReadStyle(), c.pair);
   }
+  // A stored pair that is none of the three tiles, as the root painter shows it.
+  wallpaper_->WriteStyle({"1", "2"});
+  EXPECT_EQ(XfconfGet(kOutputs[1] + "image-style"), "2");
   // The first monitor by name speaks for all; a zoomed style has no pair and goes back unchanged.
   ASSERT_EQ(Xfconf({"-p", kOutputs[0] + "image-style", "-s", "5"}).exitCode, 0);
   const DisplayStylePair zoomed = wallpaper_->ReadStyle();
@@ -138,7 +141,7 @@ TEST(DesktopsOutOfReach, NoSessionBus) {
   for (const auto& wallpaper : backends) {
     SCOPED_TRACE(wallpaper->Name());
     EXPECT_EQ(wallpaper->ReadStyle(), DisplayStylePair{});
-    EXPECT_THROW(wallpaper->WriteStyle(platform::kTiledPair), Exception);
+    EXPECT_THROW(wallpaper->WriteStyle(platform::kTiledPair), platform::EDesktopNoAnswer);
     EXPECT_FALSE(wallpaper->SetWallpaper(picture, nullptr));
   }
 }

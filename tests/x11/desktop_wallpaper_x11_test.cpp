@@ -139,7 +139,7 @@ class RootPaintTest : public ::testing::TestWithParam<Transport> {
     for (auto* server : {&larger_, &smaller_, &twoMonitors_, &manyBands_}) server->reset();
   }
 
-  std::string Paint(const std::unique_ptr<XvfbServer>& server, WallpaperLayout layout) {
+  std::string Paint(const std::unique_ptr<XvfbServer>& server, DisplayStyle layout) {
     const RootPaintOptions options{server->Display(), GetParam().sharedMemory};
     EXPECT_TRUE(PaintRootWallpaper(*Picture(GetParam().indexed), layout, options));
     return RootArt(*server);
@@ -149,30 +149,30 @@ class RootPaintTest : public ::testing::TestWithParam<Transport> {
 };
 
 TEST_P(RootPaintTest, ScreenLargerThanThePicture) {
-  EXPECT_EQ(Paint(larger_, WallpaperLayout::kCentred), ".......\n.ABCDE.\n.FGHIJ.\n.KLMNO.\n.......\n");
-  EXPECT_EQ(Paint(larger_, WallpaperLayout::kStretched), "ABBCDDE\nABBCDDE\nFGGHIIJ\nKLLMNNO\nKLLMNNO\n");
-  EXPECT_EQ(Paint(larger_, WallpaperLayout::kTiled), "ABCDEAB\nFGHIJFG\nKLMNOKL\nABCDEAB\nFGHIJFG\n");
+  EXPECT_EQ(Paint(larger_, DisplayStyle::Centred), ".......\n.ABCDE.\n.FGHIJ.\n.KLMNO.\n.......\n");
+  EXPECT_EQ(Paint(larger_, DisplayStyle::Stretched), "ABBCDDE\nABBCDDE\nFGGHIIJ\nKLLMNNO\nKLLMNNO\n");
+  EXPECT_EQ(Paint(larger_, DisplayStyle::Tiled), "ABCDEAB\nFGHIJFG\nKLMNOKL\nABCDEAB\nFGHIJFG\n");
 }
 
 TEST_P(RootPaintTest, ScreenSmallerThanThePicture) {
-  EXPECT_EQ(Paint(smaller_, WallpaperLayout::kCentred), "BCD\nGHI\n");
-  EXPECT_EQ(Paint(smaller_, WallpaperLayout::kStretched), "ACE\nKMO\n");
-  EXPECT_EQ(Paint(smaller_, WallpaperLayout::kTiled), "ABC\nFGH\n");
+  EXPECT_EQ(Paint(smaller_, DisplayStyle::Centred), "BCD\nGHI\n");
+  EXPECT_EQ(Paint(smaller_, DisplayStyle::Stretched), "ACE\nKMO\n");
+  EXPECT_EQ(Paint(smaller_, DisplayStyle::Tiled), "ABC\nFGH\n");
 }
 
 // Monitors of 8 × 5 and 6 × 5 side by side: each gets the picture placed within its own rectangle.
 TEST_P(RootPaintTest, EveryMonitorOnItsOwn) {
-  EXPECT_EQ(Paint(twoMonitors_, WallpaperLayout::kCentred),
+  EXPECT_EQ(Paint(twoMonitors_, DisplayStyle::Centred),
             "..............\n.ABCDE..ABCDE.\n.FGHIJ..FGHIJ.\n.KLMNO..KLMNO.\n..............\n");
-  EXPECT_EQ(Paint(twoMonitors_, WallpaperLayout::kStretched),
+  EXPECT_EQ(Paint(twoMonitors_, DisplayStyle::Stretched),
             "AABCCDEEABCCDE\nAABCCDEEABCCDE\nFFGHHIJJFGHHIJ\nKKLMMNOOKLMMNO\nKKLMMNOOKLMMNO\n");
-  EXPECT_EQ(Paint(twoMonitors_, WallpaperLayout::kTiled),
+  EXPECT_EQ(Paint(twoMonitors_, DisplayStyle::Tiled),
             "ABCDEABCABCDEA\nFGHIJFGHFGHIJF\nKLMNOKLMKLMNOK\nABCDEABCABCDEA\nFGHIJFGHFGHIJF\n");
 }
 
 // A screen whose rows travel in several bands: every band lands at its own height.
 TEST_P(RootPaintTest, ManyBandsOfRows) {
-  const std::string art = Paint(manyBands_, WallpaperLayout::kStretched);
+  const std::string art = Paint(manyBands_, DisplayStyle::Stretched);
   std::string blocks;  // 120 × 333 pixels for each pixel of the picture
   for (int y = 0; y < 999; ++y) {
     for (int x = 0; x < 600; ++x) blocks += static_cast<char>('A' + y / 333 * 5 + x / 120);
@@ -199,7 +199,7 @@ TEST(RootPaintFormats, SixteenBitScreen) {
     std::uint8_t* bgr = picture.ScanLine(i / 4) + 3 * (i % 4);
     bgr[0] = i & 4 ? 255 : 0, bgr[1] = i & 2 ? 255 : 0, bgr[2] = i & 1 ? 255 : 0;
   }
-  ASSERT_TRUE(PaintRootWallpaper(picture, WallpaperLayout::kCentred, {server.Display()}));
+  ASSERT_TRUE(PaintRootWallpaper(picture, DisplayStyle::Centred, {server.Display()}));
   Display* display = XOpenDisplay(server.Display().c_str());
   XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 4, 2, AllPlanes, ZPixmap);
   std::vector<unsigned long> pixels;
@@ -266,6 +266,18 @@ TEST_F(X11RootWallpaperTest, FileShownInTheStyleOfTheSettingsAndRecorded) {
   EXPECT_EQ(Recorded(), dir_ / "not-written-yet.bmp");
 }
 
+// A stored pair that is none of the three is shown the way every desktop backend writes it: tiling wins.
+TEST_F(X11RootWallpaperTest, APairNoneOfTheThreeIsShownByTheOneRule) {
+  const std::string file = dir_ / "wallpaper.bmp";
+  Picture(false)->SaveToFile(file);
+  desktop_->WriteStyle({"1", "2"});
+  ASSERT_TRUE(desktop_->SetWallpaper(file, nullptr));
+  EXPECT_EQ(RootArt(*server_), "ABCDEAB\nFGHIJFG\nKLMNOKL\nABCDEAB\nFGHIJFG\n");
+  desktop_->WriteStyle({"", "2"});
+  ASSERT_TRUE(desktop_->Reapply());
+  EXPECT_EQ(RootArt(*server_), "ABBCDDE\nABBCDDE\nFGGHIIJ\nKLLMNNO\nKLLMNNO\n");
+}
+
 TEST_F(X11RootWallpaperTest, RefusalLeavesRootAndRecordAsTheyWere) {
   EXPECT_FALSE(desktop_->Reapply());  // nothing recorded yet
   const std::string file = dir_ / "wallpaper.bmp";
@@ -315,7 +327,7 @@ TEST(RootWallpaperLifetime, OutlivesThePainterUntilTheNextSetter) {
   int clientsBefore = 0;
   const unsigned long bytesBefore = pixmapBytes(clientsBefore);
   for (int i = 0; i < 20; ++i) {
-    ASSERT_TRUE(PaintRootWallpaper(*Picture(false), WallpaperLayout::kCentred, {server.Display()}));
+    ASSERT_TRUE(PaintRootWallpaper(*Picture(false), DisplayStyle::Centred, {server.Display()}));
     // Checked at once: a later painter may be given the same ids again.
     if (i == 0) {
       EXPECT_FALSE(PixmapExists(display, left));

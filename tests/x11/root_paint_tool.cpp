@@ -10,7 +10,7 @@
 #include "toolkit/bitmap.h"
 
 using lumora::TBitmap;
-using lumora::platform::WallpaperLayout;
+using lumora::platform::DisplayStyle;
 
 int main(int argc, char** argv) {
   if (argc < 3) {
@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string style = argv[1];
-  const WallpaperLayout layout = style == "stretched" ? WallpaperLayout::kStretched
-                                 : style == "tiled"   ? WallpaperLayout::kTiled
-                                                      : WallpaperLayout::kCentred;
+  const DisplayStyle layout = style == "stretched" ? DisplayStyle::Stretched
+                              : style == "tiled"   ? DisplayStyle::Tiled
+                                                   : DisplayStyle::Centred;
   TBitmap picture;
   int width = 0;
   int height = 0;

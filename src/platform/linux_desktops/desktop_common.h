@@ -11,9 +11,6 @@
 
 namespace lumora::platform::desktops {
 
-// The three styles that have a pair. Each desktop names them its own way.
-enum class PairStyle { Centred, Stretched, Tiled };
-
 // A pair that is not one of the three but came from ReadStyle ("" and the desktop's own value) is
 // written back as that value, so reading and writing again leaves a zoomed or spanned desktop as it was.
 inline bool IsDesktopOwnValue(const DisplayStylePair& pair) {
@@ -30,16 +27,15 @@ inline std::optional<int> DesktopOwnNumber(const DisplayStylePair& pair) {
   return number;
 }
 
-// Any other pair as Windows reads it: tiling wins, "2" stretches, everything else is centred.
-inline PairStyle StyleOfPair(const DisplayStylePair& pair) {
-  if (pair.tileWallPaper == "1") return PairStyle::Tiled;
-  if (pair.wallpaperStyle == "2") return PairStyle::Stretched;
-  return PairStyle::Centred;
-}
-
 // A desktop value with no pair of its own: none of the three, and written back unchanged by WriteStyle.
 inline DisplayStylePair DesktopOwnPair(const std::string& value) {
   return {"", value};
+}
+
+// The failure WriteStyle raises for a style the desktop did not take.
+[[noreturn]] inline void StyleNotWritten(const std::string& reason, bool unanswered = false) {
+  if (unanswered) throw EDesktopNoAnswer("The desktop did not answer: " + reason);
+  throw ERegistryException("Failed to set data for 'TileWallPaper': " + reason);
 }
 
 // The same file under a second name: "./" before its last component. Desktops take a setting rewritten

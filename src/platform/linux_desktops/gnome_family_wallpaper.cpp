@@ -18,13 +18,10 @@
 
 #include "platform/linux_desktops/desktop_common.h"
 #include "platform/linux_desktops/linux_desktops.h"
-#include "toolkit/exceptions.h"
 
 namespace lumora::platform {
 
 namespace {
-
-using desktops::PairStyle;
 
 struct FlavourTraits {
   const char* name;
@@ -102,13 +99,13 @@ class Settings {
 };
 
 // picture-options as a key of an enum; all three desktops name the three styles alike.
-const char* OptionOf(PairStyle style) {
+const char* OptionOf(DisplayStyle style) {
   switch (style) {
-    case PairStyle::Centred:
+    case DisplayStyle::Centred:
       return "centered";
-    case PairStyle::Stretched:
+    case DisplayStyle::Stretched:
       return "stretched";
-    case PairStyle::Tiled:
+    case DisplayStyle::Tiled:
       return "wallpaper";
   }
   return "centered";
@@ -134,7 +131,7 @@ class GnomeFamilyWallpaper final : public DesktopWallpaper {
     Settings settings(traits_.schema);
     if (!settings) Fail("schema " + std::string(traits_.schema) + " is not installed");
     const std::string option =
-        desktops::IsDesktopOwnValue(pair) ? pair.wallpaperStyle : OptionOf(desktops::StyleOfPair(pair));
+        desktops::IsDesktopOwnValue(pair) ? pair.wallpaperStyle : OptionOf(StyleOfPair(pair));
     if (!settings.SetString(kStyleKey, option)) Fail(std::string(kStyleKey) + " cannot be set to " + option);
     settings.Sync();
   }
@@ -151,9 +148,7 @@ class GnomeFamilyWallpaper final : public DesktopWallpaper {
   bool Reapply() override { return !recorded_.empty() && SetWallpaper(recorded_, nullptr); }
 
  private:
-  [[noreturn]] static void Fail(const std::string& reason) {
-    throw ERegistryException("Failed to set data for 'TileWallPaper': " + reason);
-  }
+  [[noreturn]] static void Fail(const std::string& reason) { desktops::StyleNotWritten(reason); }
 
   bool Show(Settings& settings, const std::string& path) {
     std::string value = path;

@@ -13,8 +13,12 @@
 //   path), quoted with JavaScriptStringLiteral.
 // - Plasma 6.6 took tiling out of org.kde.image into a plugin of its own, org.kde.tiled, which has an Image
 //   and no FillMode. The scripts ask plasmashell for its version (applicationVersion, part of the scripting
-//   API since 4.5): from 6.6 on the tiled style switches the desktops to org.kde.tiled and any other style
-//   back to org.kde.image, carrying the picture over, so the style buttons keep working there.
+//   API since 4.5) and for the plugins it has (knownWallpaperPlugins, an object keyed by plugin name): from
+//   6.6 on, where org.kde.tiled is installed, the tiled style switches the desktops to it and any other
+//   style back to org.kde.image, carrying the picture over. Without it (a distribution may leave it out),
+//   and before 6.6, tiling is org.kde.image's own FillMode 3.
+// - plasmashell not running (a session without Plasma's shell, or one that crashed): the bus daemon itself
+//   answers that nobody owns the name, and a style change raises EDesktopNoAnswer with nothing written.
 #include <gio/gio.h>
 
 #include <optional>
@@ -24,13 +28,10 @@
 #include "platform/linux_desktops/javascript_literal.h"
 #include "platform/linux_desktops/linux_desktops.h"
 #include "platform/linux_desktops/session_bus.h"
-#include "toolkit/exceptions.h"
 
 namespace lumora::platform {
 
 namespace {
-
-using desktops::PairStyle;
 
 constexpr const char* kService = "org.kde.plasmashell";
 constexpr const char* kPath = "/PlasmaShell";
@@ -39,17 +40,19 @@ constexpr const char* kInterface = "org.kde.PlasmaShell";
 constexpr int kTimeoutMs = 20000;
 
 // Sets up every desktop for a style and, when image is not empty, a picture. fillMode < 0 keeps each
-// desktop's own style (a desktop already on org.kde.tiled stays there); a picture that was shown by the
-// plugin being left is carried over to the new one.
+// desktop's own style (a desktop on org.kde.tiled keeps tiling); a picture that was shown by the plugin
+// being left is carried over to the new one.
 std::string EachDesktopScript(int fillMode, const std::string& imageLiteral) {
   return "var fillMode = " + std::to_string(fillMode) + ";\n" + "var image = " + imageLiteral + ";\n" +
          "var version = applicationVersion.split('.').map(Number);\n"
-         "var ownTilePlugin = version[0] > 6 || (version[0] == 6 && version[1] >= 6);\n"
+         "var tilePlugin = (version[0] > 6 || (version[0] == 6 && version[1] >= 6)) &&\n"
+         "    'org.kde.tiled' in knownWallpaperPlugins();\n"
          "var all = desktops();\n"
          "for (var i = 0; i < all.length; ++i) {\n"
          "  var d = all[i];\n"
          "  var was = d.wallpaperPlugin;\n"
-         "  var tile = ownTilePlugin && (fillMode == 3 || (fillMode < 0 && was == 'org.kde.tiled'));\n"
+         "  var mode = fillMode < 0 && was == 'org.kde.tiled' ? 3 : fillMode;\n"
+         "  var tile = tilePlugin && mode == 3;\n"
          "  var plugin = tile ? 'org.kde.tiled' : 'org.kde.image';\n"
          "  var shown = image;\n"
          "  if (shown == '' && was != plugin && (was == 'org.kde.image' || was == 'org.kde.tiled')) {\n"
@@ -58,7 +61,7 @@ std::string EachDesktopScript(int fillMode, const std::string& imageLiteral) {
          "  }\n"
          "  d.wallpaperPlugin = plugin;\n"
          "  d.currentConfigGroup = ['Wallpaper', plugin, 'General'];\n"
-         "  if (!tile && fillMode >= 0) d.writeConfig('FillMode', fillMode);\n"
+         "  if (!tile && mode >= 0) d.writeConfig('FillMode', mode);\n"
          "  if (shown) d.writeConfig('Image', shown);\n"
          "}\n";
 }
@@ -73,13 +76,13 @@ constexpr const char* kReadFillMode =
     "  print(all[0].readConfig('FillMode'));\n"
     "}\n";
 
-int FillModeOf(PairStyle style) {
+int FillModeOf(DisplayStyle style) {
   switch (style) {
-    case PairStyle::Centred:
+    case DisplayStyle::Centred:
       return 6;
-    case PairStyle::Stretched:
+    case DisplayStyle::Stretched:
       return 0;
-    case PairStyle::Tiled:
+    case DisplayStyle::Tiled:
       return 3;
   }
   return 6;
@@ -87,7 +90,7 @@ int FillModeOf(PairStyle style) {
 
 // The FillMode a pair stands for: the desktop's own number when the pair came from ReadStyle.
 int FillModeOf(const DisplayStylePair& pair) {
-  return desktops::DesktopOwnNumber(pair).value_or(FillModeOf(desktops::StyleOfPair(pair)));
+  return desktops::DesktopOwnNumber(pair).value_or(FillModeOf(StyleOfPair(pair)));
 }
 
 class KdeWallpaper final : public DesktopWallpaper {
@@ -95,7 +98,7 @@ class KdeWallpaper final : public DesktopWallpaper {
   std::string Name() const override { return "KDE Plasma"; }
 
   DisplayStylePair ReadStyle() override {
-    std::string error;
+    desktops::BusError error;
     const auto printed = Evaluate(kReadFillMode, error);
     if (!printed) return {};
     std::string text = *printed;
@@ -109,9 +112,10 @@ class KdeWallpaper final : public DesktopWallpaper {
 
   // Also kept here: Plasma may rewrite FillMode when a wallpaper is set, so SetWallpaper writes it again.
   void WriteStyle(const DisplayStylePair& pair) override {
-    std::string error;
-    if (!Evaluate(EachDesktopScript(FillModeOf(pair), "''"), error))
-      throw ERegistryException("Failed to set data for 'TileWallPaper': " + error);
+    desktops::BusError error;
+    if (!Evaluate(EachDesktopScript(FillModeOf(pair), "''"), error)) {
+      desktops::StyleNotWritten(error.message, error.unanswered);
+    }
     style_ = pair;
   }
 
@@ -123,7 +127,7 @@ class KdeWallpaper final : public DesktopWallpaper {
       const std::string script =
           EachDesktopScript(style_ ? FillModeOf(*style_) : -1, JavaScriptStringLiteral(uri));
       g_free(uri);
-      std::string error;
+      desktops::BusError error;
       if (!Evaluate(script, error)) return false;
     }
     recorded_ = bmpFile;
@@ -134,7 +138,7 @@ class KdeWallpaper final : public DesktopWallpaper {
 
  private:
   // What the script print()ed, or nullopt when plasmashell is not there or the script failed.
-  std::optional<std::string> Evaluate(const std::string& script, std::string& error) {
+  std::optional<std::string> Evaluate(const std::string& script, desktops::BusError& error) {
     GVariant* reply =
         bus_.Call(kService, kPath, kInterface, "evaluateScript", g_variant_new("(s)", script.c_str()),
                   G_VARIANT_TYPE("(s)"), kTimeoutMs, error);

@@ -2,11 +2,39 @@
 
 namespace lumora::platform::desktops {
 
+namespace {
+
+// The failures that mean nobody was there to answer, as opposed to a peer that answered with an error.
+bool Unanswered(const GError* failure) {
+  if (g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) ||
+      g_error_matches(failure, G_IO_ERROR, G_IO_ERROR_CLOSED)) {
+    return true;
+  }
+  if (failure->domain != G_DBUS_ERROR) return false;
+  switch (failure->code) {
+    case G_DBUS_ERROR_SERVICE_UNKNOWN:
+    case G_DBUS_ERROR_NAME_HAS_NO_OWNER:
+    case G_DBUS_ERROR_NO_REPLY:
+    case G_DBUS_ERROR_TIMEOUT:
+    case G_DBUS_ERROR_TIMED_OUT:
+    case G_DBUS_ERROR_NO_SERVER:
+    case G_DBUS_ERROR_DISCONNECTED:
+    case G_DBUS_ERROR_SPAWN_FAILED:
+    case G_DBUS_ERROR_SPAWN_CHILD_EXITED:
+    case G_DBUS_ERROR_SPAWN_CHILD_SIGNALED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 SessionBus::~SessionBus() {
   if (connection_ != nullptr) g_object_unref(connection_);
 }
 
-GDBusConnection* SessionBus::Connection(std::string& error) {
+GDBusConnection* SessionBus::Connection(BusError& error) {
   if (connection_ != nullptr && !g_dbus_connection_is_closed(connection_)) return connection_;
   if (connection_ != nullptr) g_clear_object(&connection_);
   GError* failure = nullptr;
@@ -20,7 +48,7 @@ GDBusConnection* SessionBus::Connection(std::string& error) {
     g_free(address);
   }
   if (connection_ == nullptr) {
-    error = failure != nullptr ? failure->message : "no session bus";
+    error = {failure != nullptr ? failure->message : "no session bus", true};
     g_clear_error(&failure);
   }
   return connection_;
@@ -28,7 +56,7 @@ GDBusConnection* SessionBus::Connection(std::string& error) {
 
 GVariant* SessionBus::Call(const char* service, const char* path, const char* interface, const char* method,
                            GVariant* parameters, const GVariantType* replyType, int timeoutMs,
-                           std::string& error) {
+                           BusError& error) {
   // A floating parameter tuple must be consumed even when the call cannot be made.
   if (parameters != nullptr) g_variant_ref_sink(parameters);
   GDBusConnection* connection = Connection(error);
@@ -42,7 +70,7 @@ GVariant* SessionBus::Call(const char* service, const char* path, const char* in
                                   G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &failure);
   if (parameters != nullptr) g_variant_unref(parameters);
   if (reply == nullptr) {
-    error = failure != nullptr ? failure->message : "no reply";
+    error = failure != nullptr ? BusError{failure->message, Unanswered(failure)} : BusError{"no reply", true};
     g_clear_error(&failure);
     return nullptr;
   }

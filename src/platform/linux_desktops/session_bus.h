@@ -6,6 +6,14 @@
 
 namespace lumora::platform::desktops {
 
+// Why a call failed.
+struct BusError {
+  std::string message;      // GIO's own words
+  bool unanswered = false;  // nobody answered: no bus, nobody owns the name, no reply in time
+
+  bool empty() const { return message.empty(); }
+};
+
 // A connection of our own to the session bus, opened on first use and again after the bus went away.
 // Not GIO's shared connection: that one ends the whole process when the bus closes.
 class SessionBus {
@@ -18,10 +26,10 @@ class SessionBus {
   // Calls a method and returns its reply, or nullptr with the reason in error (a bus that cannot be
   // reached, a name nobody owns, the peer's own error). The reply is owned by the caller.
   GVariant* Call(const char* service, const char* path, const char* interface, const char* method,
-                 GVariant* parameters, const GVariantType* replyType, int timeoutMs, std::string& error);
+                 GVariant* parameters, const GVariantType* replyType, int timeoutMs, BusError& error);
 
  private:
-  GDBusConnection* Connection(std::string& error);
+  GDBusConnection* Connection(BusError& error);
 
   GDBusConnection* connection_ = nullptr;
 };

@@ -23,13 +23,10 @@
 #include "platform/linux_desktops/linux_desktops.h"
 #include "platform/linux_desktops/session_bus.h"
 #include "platform/x11/x11_outputs.h"
-#include "toolkit/exceptions.h"
 
 namespace lumora::platform {
 
 namespace {
-
-using desktops::PairStyle;
 
 constexpr const char* kService = "org.xfce.Xfconf";
 constexpr const char* kPath = "/org/xfce/Xfconf";
@@ -59,13 +56,13 @@ std::pair<std::string, std::string> SplitBackdropProperty(const std::string& pro
   return {prefix, property.substr(slash + 1)};
 }
 
-int StyleNumber(PairStyle style) {
+int StyleNumber(DisplayStyle style) {
   switch (style) {
-    case PairStyle::Centred:
+    case DisplayStyle::Centred:
       return 1;
-    case PairStyle::Tiled:
+    case DisplayStyle::Tiled:
       return 2;
-    case PairStyle::Stretched:
+    case DisplayStyle::Stretched:
       return 3;
   }
   return 1;
@@ -76,7 +73,7 @@ class XfceWallpaper final : public DesktopWallpaper {
   std::string Name() const override { return "XFCE"; }
 
   DisplayStylePair ReadStyle() override {
-    std::string error;
+    desktops::BusError error;
     const auto properties = Backdrop(error);
     for (const auto& [property, value] : properties) {
       if (SplitBackdropProperty(property).second != kImageStyle || !value) continue;
@@ -95,8 +92,8 @@ class XfceWallpaper final : public DesktopWallpaper {
   }
 
   void WriteStyle(const DisplayStylePair& pair) override {
-    const int number = desktops::DesktopOwnNumber(pair).value_or(StyleNumber(desktops::StyleOfPair(pair)));
-    std::string error;
+    const int number = desktops::DesktopOwnNumber(pair).value_or(StyleNumber(StyleOfPair(pair)));
+    desktops::BusError error;
     const auto prefixes = Prefixes(error);
     if (!error.empty()) Fail(error);
     for (const auto& prefix : prefixes) {
@@ -106,7 +103,7 @@ class XfceWallpaper final : public DesktopWallpaper {
 
   bool SetWallpaper(const std::string& bmpFile, const TBitmap*) override {
     if (!desktops::ReadableFile(bmpFile)) return false;
-    std::string error;
+    desktops::BusError error;
     const auto prefixes = Prefixes(error);
     if (!error.empty()) return false;
     for (const std::string& path : {desktops::SecondSpelling(bmpFile), bmpFile}) {
@@ -124,13 +121,13 @@ class XfceWallpaper final : public DesktopWallpaper {
   // Properties by name (so in a stable order), with their values when those are numbers (image-style).
   using Properties = std::map<std::string, std::optional<int>>;
 
-  [[noreturn]] static void Fail(const std::string& reason) {
-    throw ERegistryException("Failed to set data for 'TileWallPaper': " + reason);
+  [[noreturn]] static void Fail(const desktops::BusError& error) {
+    desktops::StyleNotWritten(error.message, error.unanswered);
   }
 
   // Every property under /backdrop, by name; empty with the reason in error when xfconfd did not answer.
   // A channel with no such property yet answers with an error as well, which is not a failure.
-  Properties Backdrop(std::string& error) {
+  Properties Backdrop(desktops::BusError& error) {
     Properties properties;
     GVariant* reply =
         bus_.Call(kService, kPath, kInterface, "GetAllProperties",
@@ -153,8 +150,8 @@ class XfceWallpaper final : public DesktopWallpaper {
 
   // The monitor/workspace folders that already have a last-image, else the ones we create. error is set
   // only when xfconfd cannot be reached at all.
-  std::vector<std::string> Prefixes(std::string& error) {
-    std::string listError;
+  std::vector<std::string> Prefixes(desktops::BusError& error) {
+    desktops::BusError listError;
     std::vector<std::string> prefixes;
     for (const auto& entry : Backdrop(listError)) {
       const auto [prefix, leaf] = SplitBackdropProperty(entry.first);
@@ -181,7 +178,7 @@ class XfceWallpaper final : public DesktopWallpaper {
     return prefixes;
   }
 
-  bool Reachable(std::string& error) {
+  bool Reachable(desktops::BusError& error) {
     GVariant* reply = bus_.Call(kService, kPath, kInterface, "ListChannels", nullptr, G_VARIANT_TYPE("(as)"),
                                 kTimeoutMs, error);
     if (reply == nullptr) return false;
@@ -189,7 +186,7 @@ class XfceWallpaper final : public DesktopWallpaper {
     return true;
   }
 
-  bool Set(const std::string& property, GVariant* value, std::string& error) {
+  bool Set(const std::string& property, GVariant* value, desktops::BusError& error) {
     GVariant* reply =
         bus_.Call(kService, kPath, kInterface, "SetProperty",
                   g_variant_new("(ssv)", kChannel, property.c_str(), value), nullptr, kTimeoutMs, error);

@@ -420,7 +420,7 @@ Pixmap PreviousWallpaper(Display* display, Window root, Atom rootPixmap, Atom es
   return first != None && first == read(esetroot) ? first : None;
 }
 
-bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, WallpaperLayout layout,
+bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, DisplayStyle style,
            bool sharedMemory) {
   const int screen = DefaultScreen(display);
   const Window root = RootWindow(display, screen);
@@ -437,12 +437,12 @@ bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, Wallpap
   bool painted = true;
   {
     PixelSender sender(display, trap, format, sharedMemory);
-    if (layout == WallpaperLayout::kTiled) {
+    if (style == DisplayStyle::Tiled) {
       painted = PaintTiled(display, root, pixmap, gc, sender, format, picture, monitors);
     } else {
       for (const Rect& monitor : monitors) {
         const Placement placement =
-            layout == WallpaperLayout::kStretched ? Stretched(picture, monitor) : Centred(picture, monitor);
+            style == DisplayStyle::Stretched ? Stretched(picture, monitor) : Centred(picture, monitor);
         painted = painted && sender.Send(pixmap, gc, picture, placement);
       }
     }
@@ -502,7 +502,7 @@ class X11RootWallpaper final : public DesktopWallpaper {
 
   bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override {
     if (picture != nullptr) {
-      if (!PaintRootWallpaper(*picture, LayoutForStyle(ReadStyle()), options_)) return false;
+      if (!PaintRootWallpaper(*picture, StyleOfPair(ReadStyle()), options_)) return false;
     } else if (!PaintFile(bmpFile)) {
       return false;
     }
@@ -545,7 +545,7 @@ class X11RootWallpaper final : public DesktopWallpaper {
     } catch (const std::exception&) {
       return false;
     }
-    return PaintRootWallpaper(picture, LayoutForStyle(ReadStyle()), options_);
+    return PaintRootWallpaper(picture, StyleOfPair(ReadStyle()), options_);
   }
 
   RootPaintOptions options_;
@@ -553,13 +553,7 @@ class X11RootWallpaper final : public DesktopWallpaper {
 
 }  // namespace
 
-WallpaperLayout LayoutForStyle(const DisplayStylePair& pair) {
-  if (pair == kStretchedPair) return WallpaperLayout::kStretched;
-  if (pair == kTiledPair) return WallpaperLayout::kTiled;
-  return WallpaperLayout::kCentred;
-}
-
-bool PaintRootWallpaper(const TBitmap& picture, WallpaperLayout layout, const RootPaintOptions& options) {
+bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPaintOptions& options) {
   if (picture.GetEmpty()) return false;
   std::lock_guard lock(g_paintMutex);
   Display* display = XOpenDisplay(options.displayName.empty() ? nullptr : options.displayName.c_str());
@@ -567,7 +561,7 @@ bool PaintRootWallpaper(const TBitmap& picture, WallpaperLayout layout, const Ro
   bool painted = false;
   {
     X11ErrorTrap trap(display);
-    painted = Paint(display, trap, picture, layout, options.sharedMemory);
+    painted = Paint(display, trap, picture, style, options.sharedMemory);
     // The pixmap must outlive this connection: the next setter frees it by killing what we leave.
     if (painted) XSetCloseDownMode(display, RetainPermanent);
     trap.Failed();

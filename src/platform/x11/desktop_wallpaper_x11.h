@@ -11,11 +11,6 @@ class TBitmap;
 
 namespace lumora::platform {
 
-enum class WallpaperLayout { kCentred, kStretched, kTiled };
-
-// "0"/"2" stretches, "1"/"0" tiles; every other pair, an unset one included, centres.
-WallpaperLayout LayoutForStyle(const DisplayStylePair& pair);
-
 struct RootPaintOptions {
   std::string displayName;   // empty: $DISPLAY
   bool sharedMemory = true;  // MIT-SHM when the server offers it; off: the pixels travel over the socket
@@ -25,7 +20,7 @@ struct RootPaintOptions {
 // owned by a connection of its own that stays with the server after it closes (RetainPermanent), named by
 // _XROOTPMAP_ID and ESETROOT_PMAP_ID; the previous setter's pixmap is freed. False, with the root as it
 // was, when there is no display, the picture is empty or the server refuses.
-bool PaintRootWallpaper(const TBitmap& picture, WallpaperLayout layout, const RootPaintOptions& options = {});
+bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPaintOptions& options = {});
 
 // The desktop of a bare X session: Lumora paints the root itself and keeps the style and the wallpaper's
 // path in its own store, under HKEY_CURRENT_USER "\Control Panel\desktop".
