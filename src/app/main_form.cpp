@@ -17,6 +17,8 @@
 #include <QScrollArea>
 #include <QThread>
 #include <QTimer>
+#include <span>
+#include <utility>
 
 #include "app/appearance.h"
 #include "app/resources.h"
@@ -192,6 +194,7 @@ void TForm1::BuildLayout() {
   for (QRadioButton* button : {RadioButton1, RadioButton2, RadioButton3}) PaintBackground(button, kSkyBlue);
   Exclusive(this, {RadioButton1, RadioButton2, RadioButton3});
   RadioButton1->setChecked(true);
+  styleButton_ = RadioButton1;
 
   // Timed rotation.
   GroupBox1 = MakeGroup(this, "GroupBox1", "自动更换墙纸", 89, 312, 185, 121, kSkyBlue);
@@ -331,12 +334,23 @@ void TForm1::WireHandlers() {
                                                                  {RadioButton3, &TForm1::RadioButton3Click},
                                                                  {RadioButton4, &TForm1::RadioButton4Click},
                                                                  {RadioButton5, &TForm1::RadioButton5Click}};
-  // A radio button's handler runs on every change to checked, by the user or by the program, and never
-  // for a click on the button that is already checked.
+  // A radio button's handler runs on every change to checked, by the user or by the program. A style
+  // button's handler also runs for a click on it while it is checked already: the desktop may show a style
+  // that no button stands for (see ChangeDisplayStyle).
   for (const auto& radio : radios) {
     const auto handler = radio.second;
     connect(radio.first, &QRadioButton::toggled, this, [this, handler](bool checked) {
       if (checked) RunHandler([this, handler] { (this->*handler)(); });
+    });
+  }
+  for (const auto& style : std::span(radios).first<3>()) {
+    QRadioButton* button = style.first;
+    const auto handler = style.second;
+    connect(button, &QRadioButton::pressed, this,
+            [this, button] { pressedCheckedStyleButton_ = button->isChecked(); });
+    connect(button, &QRadioButton::clicked, this, [this, handler] {
+      if (std::exchange(pressedCheckedStyleButton_, false))
+        RunHandler([this, handler] { (this->*handler)(); });
     });
   }
   wire(N1, &QAction::triggered, &TForm1::N1Click);

@@ -200,7 +200,8 @@ class TForm1 : public QWidget {
   void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
 
-  void ChangeDisplayStyle(const QRadioButton* button, const platform::DisplayStylePair& pair);
+  void ChangeDisplayStyle(QRadioButton* button, const platform::DisplayStylePair& pair);
+  void CheckStyleButtonAgain();
   void SayNotAPicture(const std::string& path);
   // Sets the position and LastIndex for a rotation about to run, by the order chosen now; a random order
   // seeds the generator instead of setting the position.
@@ -214,6 +215,11 @@ class TForm1 : public QWidget {
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
   std::unique_ptr<TBitmap> preparedPicture_;
   bool toldNoDesktop_ = false;
+  // The style button that stands for the style last written or read at start: checked again when a change
+  // fails. pressedCheckedStyleButton_: whether the style button being clicked was checked already when the
+  // click began, since the click checks it before it reports itself.
+  QRadioButton* styleButton_ = nullptr;
+  bool pressedCheckedStyleButton_ = false;
   // The logo animation under way: where the logo stood when it began, the width of the next step, and the
   // frame timer that paces the steps.
   QRect logoStart_;

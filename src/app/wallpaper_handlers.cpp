@@ -1,4 +1,6 @@
 // Setting the selected picture as the wallpaper, and the style the desktop shows it in.
+#include <QSignalBlocker>
+
 #include "app/main_form.h"
 #include "app/wallpaper_file.h"
 #include "platform/desktop_wallpaper.h"
@@ -74,10 +76,31 @@ void TForm1::RadioButton3Click() {
   ChangeDisplayStyle(RadioButton3, platform::kTiledPair);
 }
 
-void TForm1::ChangeDisplayStyle(const QRadioButton* button, const platform::DisplayStylePair& pair) {
+void TForm1::ChangeDisplayStyle(QRadioButton* button, const platform::DisplayStylePair& pair) {
   if (!button->isChecked()) return;
-  desktop_->WriteStyle(pair);
+  // Clicked while checked already: the desktop may show a style that none of the buttons stands for
+  // (GNOME's zoom, which leaves 居中 checked at start) or one another program set. Only then is there
+  // something to change.
+  if (button == styleButton_ && desktop_->ReadStyle() == pair) return;
+  try {
+    desktop_->WriteStyle(pair);
+  } catch (const platform::EDesktopNoAnswer&) {
+    CheckStyleButtonAgain();
+    MessageBox("桌面(" + desktop_->Name() + ")没有应答,墙纸显示方式没有改变!", "错误提示");
+    return;
+  } catch (...) {
+    CheckStyleButtonAgain();
+    throw;
+  }
+  styleButton_ = button;
   desktop_->Reapply();
+}
+
+void TForm1::CheckStyleButtonAgain() {
+  // The style did not change: the button that stands for it is checked again, without its handler
+  // writing that style once more.
+  const QSignalBlocker quiet(styleButton_);
+  styleButton_->setChecked(true);
 }
 
 void TForm1::ReadDisplayStyle() {

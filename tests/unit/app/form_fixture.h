@@ -23,6 +23,7 @@ namespace lumora::test {
 struct DesktopRecord {
   platform::DisplayStylePair style;
   int styleWrites = 0;
+  std::string styleFailure;  // how the next style writes fail: "silent" (no answer), "refused", or not at all
   int reapplies = 0;
   std::vector<std::string> wallpapers;  // each SetWallpaper's file, as it read at that moment
   std::vector<bool> withPicture;        // whether the pixels came along
@@ -34,6 +35,9 @@ class RecordingDesktop : public platform::DesktopWallpaper {
   std::string Name() const override { return "recording"; }
   platform::DisplayStylePair ReadStyle() override { return record_->style; }
   void WriteStyle(const platform::DisplayStylePair& pair) override {
+    if (record_->styleFailure == "silent") throw platform::EDesktopNoAnswer("no reply");
+    if (record_->styleFailure == "refused")
+      throw ERegistryException("Failed to set data for 'TileWallPaper'");
     record_->style = pair;
     ++record_->styleWrites;
   }

@@ -116,10 +116,11 @@ TEST_F(WallpaperSetting, NothingChangesForNoSelectionAMissingFileAnotherKindOrAB
 }
 
 TEST_F(WallpaperSetting, AStyleButtonWritesItsPairAndRedrawsOnlyWhenItBecomesChecked) {
+  desktop_->style = platform::kCentredPair;
   TForm1& form = Form();
   form.show();
   WriteWholeFile(form.BmpFile, "untouched");
-  QTest::mouseClick(form.RadioButton1, Qt::LeftButton);  // already checked: nothing at all
+  QTest::mouseClick(form.RadioButton1, Qt::LeftButton);  // already checked, and the desktop centres
   EXPECT_EQ(desktop_->styleWrites, 0);
   QTest::mouseClick(form.RadioButton2, Qt::LeftButton);
   EXPECT_EQ(desktop_->style, platform::kStretchedPair);
@@ -130,6 +131,69 @@ TEST_F(WallpaperSetting, AStyleButtonWritesItsPairAndRedrawsOnlyWhenItBecomesChe
   EXPECT_EQ(desktop_->reapplies, 2);
   EXPECT_TRUE(desktop_->wallpapers.empty());
   EXPECT_EQ(BmpFile(), "untouched");
+}
+
+// GNOME starts zoomed, and a stored "1"/"2" tiles: 居中 stays checked at start and nothing is written, yet
+// a click on it centres. The same holds for any checked button once another program changed the style.
+TEST_F(WallpaperSetting, TheCheckedStyleButtonSetsItsStyleWhenTheDesktopShowsAnother) {
+  for (const platform::DisplayStylePair& unknown : {platform::DisplayStylePair{"", "zoom"}, {"1", "2"}}) {
+    SCOPED_TRACE(unknown.tileWallPaper + "/" + unknown.wallpaperStyle);
+    *desktop_ = {};
+    desktop_->style = unknown;
+    Rebuild();
+    form_->show();
+    EXPECT_TRUE(form_->RadioButton1->isChecked());
+    EXPECT_EQ(desktop_->styleWrites, 0);
+    QTest::mouseClick(form_->RadioButton1, Qt::LeftButton);
+    EXPECT_EQ(desktop_->style, platform::kCentredPair);
+    EXPECT_EQ(desktop_->styleWrites, 1);
+    EXPECT_EQ(desktop_->reapplies, 1);
+  }
+  QTest::mouseClick(form_->RadioButton2, Qt::LeftButton);
+  desktop_->style = {"", "spanned"};
+  form_->RadioButton2->setFocus();
+  QTest::keyClick(form_->RadioButton2, Qt::Key_Space);  // the keyboard's click alike
+  EXPECT_EQ(desktop_->style, platform::kStretchedPair);
+  EXPECT_EQ(desktop_->styleWrites, 3);
+  EXPECT_TRUE(form_->RadioButton2->isChecked());
+}
+
+// plasmashell not running: the user reads that the desktop did not answer, and the buttons show the style
+// the desktop still has. A desktop that answers with a refusal leaves them alike, with its own words.
+TEST_F(WallpaperSetting, AStyleTheDesktopDidNotTakeLeavesTheButtonsAsTheyWere) {
+  desktop_->style = platform::kStretchedPair;
+  TForm1& form = Form();
+  form.show();
+  ASSERT_TRUE(form.RadioButton2->isChecked());
+  const int writes = desktop_->styleWrites;
+  const int reapplies = desktop_->reapplies;
+  desktop_->styleFailure = "silent";
+  QTest::mouseClick(form.RadioButton3, Qt::LeftButton);
+  auto shown = messages_.Requests();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "桌面(recording)没有应答,墙纸显示方式没有改变!");
+  EXPECT_EQ(shown[0].caption, "错误提示");
+  EXPECT_TRUE(form.RadioButton2->isChecked());
+  EXPECT_FALSE(form.RadioButton3->isChecked());
+
+  desktop_->styleFailure = "refused";
+  QTest::mouseClick(form.RadioButton1, Qt::LeftButton);
+  shown = messages_.Requests();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].kind, MessageKind::ErrorDisplay);
+  EXPECT_TRUE(form.RadioButton2->isChecked());
+  EXPECT_FALSE(form.RadioButton1->isChecked());
+  EXPECT_EQ(desktop_->style, platform::kStretchedPair);
+  EXPECT_EQ(desktop_->styleWrites, writes);
+  EXPECT_EQ(desktop_->reapplies, reapplies);
+
+  // Back in step: the checked button still matches the desktop, and the next change goes through.
+  desktop_->styleFailure.clear();
+  QTest::mouseClick(form.RadioButton2, Qt::LeftButton);
+  EXPECT_EQ(desktop_->styleWrites, writes);
+  QTest::mouseClick(form.RadioButton3, Qt::LeftButton);
+  EXPECT_EQ(desktop_->style, platform::kTiledPair);
+  EXPECT_EQ(messages_.Requests().size(), 2u);
 }
 
 }  // namespace
