@@ -134,11 +134,15 @@ void TMyThread::WindowGone(TForm1& form) {
   if (mailbox.window == &form) mailbox.window = nullptr;
 }
 
-void TMyThread::EndAll(std::chrono::milliseconds limit) {
-  TPowersock::EndAllWaits();
+bool TMyThread::WaitUntilOver(std::chrono::milliseconds limit) {
   HandOver& mailbox = Mailbox();
   std::unique_lock<std::mutex> guard(mailbox.lock);
-  mailbox.ended.wait_for(guard, limit, [&mailbox] { return mailbox.running == 0; });
+  return mailbox.ended.wait_for(guard, limit, [&mailbox] { return mailbox.running == 0; });
+}
+
+void TMyThread::EndAll(std::chrono::milliseconds limit) {
+  TPowersock::EndAllWaits();
+  WaitUntilOver(limit);
 }
 
 }  // namespace lumora

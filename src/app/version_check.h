@@ -31,6 +31,8 @@ class TMyThread {
   static void Start(TForm1& form, std::shared_ptr<TNMHTTP> client);
   // The window is going away: a check still under way hands nothing over any more.
   static void WindowGone(TForm1& form);
+  // Waits until no check runs any more, at most limit; answers whether none does.
+  static bool WaitUntilOver(std::chrono::milliseconds limit);
   // The program is ending: every wait of a check still under way ends, and this returns once no check runs
   // any more, or after limit should one not see it. Call it before the application object goes, so no
   // check runs while the program's objects are torn down.
