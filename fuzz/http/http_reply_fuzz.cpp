@@ -1,6 +1,7 @@
 // libFuzzer harness: any bytes as a server's reply, cut into lines the way the socket's line read does,
 // through the reply header reader; then the location and cookie it took are used as a redirection would use
-// them, to build the next request. A reply must never be able to add lines to that request.
+// them, to build the next request. A reply must never be able to add lines to that request (a CR or an LF
+// in a line) nor cut it short (a zero byte, where sending stops).
 
 #include <cstddef>
 #include <cstdint>
@@ -40,8 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(input.substr(0, kept.size()) == kept);
   if (end == lumora::THeaderEnd::kEmptyLine) Check(kept.ends_with("\r\n") || kept.ends_with("\n"));
   Check(fields.contentLength >= 0);
+  constexpr std::string_view kLineBreakers("\r\n\0", 3);
   for (const std::string* value : {&fields.cookie, &fields.location}) {
-    Check(value->size() <= lumora::kHttpValueLimit && value->find('\n') == std::string::npos);
+    Check(value->size() <= lumora::kHttpValueLimit &&
+          value->find_first_of(kLineBreakers) == std::string::npos);
   }
 
   std::string url = fields.location;
@@ -61,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   parts.info = &info;
   lumora::TExStringList request;
   lumora::BuildHttpRequest(request, parts);
-  for (const std::string& line : request.Lines()) Check(line.find('\n') == std::string::npos);
+  for (const std::string& line : request.Lines())
+    Check(line.find_first_of(kLineBreakers) == std::string::npos);
   return 0;
 }

@@ -15,7 +15,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QThread>
 #include <QTimer>
 #include <span>
 #include <utility>
@@ -276,11 +275,9 @@ void TForm1::BuildComponents() {
   connect(logoSteps_, &QTimer::timeout, this, [this] { RunHandler([this] { LogoStep(); }); });
 
   NMHTTP1 = std::make_shared<TNMHTTP>();
-  // Waits on the user-interface thread keep the window alive; the version check's waits, on a thread of
-  // their own, have nothing to pump.
-  NMHTTP1->SetEventPump([] {
-    if (QThread::currentThread() == QCoreApplication::instance()->thread()) QCoreApplication::processEvents();
-  });
+  // Waits on the user-interface thread keep the window alive. The pump serves only this thread: the version
+  // check's waits, on a thread of their own, run none, so they never reach into the application's events.
+  NMHTTP1->SetEventPump([] { QCoreApplication::processEvents(); });
 
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));

@@ -15,6 +15,7 @@
 #include "app/resources.h"
 #include "app/splash.h"
 #include "app/splash_wait.h"
+#include "app/version_check.h"
 #include "jpeg/jpeg_file_formats.h"
 #include "jpeg/jpeg_image.h"
 #include "platform/display.h"
@@ -65,6 +66,11 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
     return 1;
   }
   QApplication app(argc, argv);
+  // However the program leaves, a version check still waiting on its server stops and is over before the
+  // application object and the program's static objects go.
+  struct ChecksEnded {
+    ~ChecksEnded() { TMyThread::EndAll(std::chrono::seconds(2)); }
+  } checksEnded;
   // Qt's own dialogs and standard buttons speak the interface's language; without the file they stay English.
   QTranslator qtTranslations;
   if (qtTranslations.load(QStringLiteral("qtbase_zh_CN"),

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -21,14 +22,17 @@ constexpr const char* kOwnVersion = "3.1";
 constexpr int kProbeTimeoutMs = 5000;
 
 // Where a check hands its result: the window while it lives. The window's destructor clears it under the
-// lock, so a hand-over is either posted before the window starts to go or not at all.
+// lock, so a hand-over is either posted before the window starts to go or not at all. It also counts the
+// checks under way, for the program's end to wait on.
 struct HandOver {
   std::mutex lock;
+  std::condition_variable ended;
   TForm1* window = nullptr;
+  int running = 0;
 };
 
 HandOver& Mailbox() {
-  // Never destroyed: a check left running at exit may still look at it.
+  // Never destroyed: the last thing a check does is to say so here, which may come after main has returned.
   static auto* mailbox = new HandOver;
   return *mailbox;
 }
@@ -57,14 +61,16 @@ bool ServerReachable(std::string url) {
 
 void Execute(std::shared_ptr<TNMHTTP> client, const std::string& url) {
   if (!ServerReachable(url)) return;
-  std::string body;
+  bool answered = true;
   try {
     client->Get(url);
-    if (!AnnouncesNewVersion(client->GetReplyCode(), client->GetBody())) return;
-    body = client->GetBody();
   } catch (...) {
-    return;  // any failure ends the check without a word
+    answered = false;  // any failure ends the check without a word
   }
+  // The client keeps nothing of the reply, which a hostile server can make as large as the client allows;
+  // also not what a failed read left of it.
+  const std::string body = client->TakeBody();
+  if (!answered || !AnnouncesNewVersion(client->GetReplyCode(), body)) return;
   const std::string notice = NewVersionNotice(body);
   HandOver& mailbox = Mailbox();
   const std::lock_guard<std::mutex> guard(mailbox.lock);
@@ -98,18 +104,45 @@ bool AnnouncesNewVersion(int replyCode, const std::string& body) {
 }
 
 void TMyThread::Start(TForm1& form, std::shared_ptr<TNMHTTP> client) {
+  HandOver& mailbox = Mailbox();
   {
-    HandOver& mailbox = Mailbox();
     const std::lock_guard<std::mutex> guard(mailbox.lock);
     mailbox.window = &form;
+    ++mailbox.running;
   }
-  std::thread(Execute, std::move(client), VersionFileUrl()).detach();
+  const auto check = [url = VersionFileUrl()](std::shared_ptr<TNMHTTP> shared) {
+    // The client goes with Execute's argument, before the check counts as over: a client left last to
+    // this thread is destroyed while the program still stands.
+    Execute(std::move(shared), url);
+    HandOver& ending = Mailbox();
+    const std::lock_guard<std::mutex> guard(ending.lock);
+    --ending.running;
+    ending.ended.notify_all();
+  };
+  try {
+    std::thread(check, std::move(client)).detach();
+  } catch (...) {
+    const std::lock_guard<std::mutex> guard(mailbox.lock);
+    --mailbox.running;
+    throw;
+  }
 }
 
 void TMyThread::WindowGone(TForm1& form) {
   HandOver& mailbox = Mailbox();
   const std::lock_guard<std::mutex> guard(mailbox.lock);
   if (mailbox.window == &form) mailbox.window = nullptr;
+}
+
+bool TMyThread::WaitUntilOver(std::chrono::milliseconds limit) {
+  HandOver& mailbox = Mailbox();
+  std::unique_lock<std::mutex> guard(mailbox.lock);
+  return mailbox.ended.wait_for(guard, limit, [&mailbox] { return mailbox.running == 0; });
+}
+
+void TMyThread::EndAll(std::chrono::milliseconds limit) {
+  TPowersock::EndAllWaits();
+  WaitUntilOver(limit);
 }
 
 }  // namespace lumora

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -20,9 +21,9 @@ bool AnnouncesNewVersion(int replyCode, const std::string& body);
 std::string NewVersionNotice(const std::string& version);
 
 // The version check: once per start, beside the user interface, it asks the version file which version is
-// the newest and, when that is another one, hands the notice to the window. It never reports a failure,
-// frees itself when done, and is never waited for: a program that ends while it still waits on a silent
-// server just ends.
+// the newest and, when that is another one, hands the notice to the window. It never reports a failure and
+// frees itself when done. Nothing waits for it while the program runs; a program that ends while it still
+// waits on a silent server ends its waits and lets it finish first.
 class TMyThread {
  public:
   // Starts the check on a thread of its own. The client is shared so that a check left behind by the window
@@ -30,6 +31,12 @@ class TMyThread {
   static void Start(TForm1& form, std::shared_ptr<TNMHTTP> client);
   // The window is going away: a check still under way hands nothing over any more.
   static void WindowGone(TForm1& form);
+  // Waits until no check runs any more, at most limit; answers whether none does.
+  static bool WaitUntilOver(std::chrono::milliseconds limit);
+  // The program is ending: every wait of a check still under way ends, and this returns once no check runs
+  // any more, or after limit should one not see it. Call it before the application object goes, so no
+  // check runs while the program's objects are torn down.
+  static void EndAll(std::chrono::milliseconds limit);
 };
 
 }  // namespace lumora

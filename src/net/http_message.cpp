@@ -29,13 +29,13 @@ std::string Between(const std::string& text, std::size_t from, std::size_t to) {
   return to == kNone ? text.substr(from + 1) : text.substr(from + 1, to - from - 1);
 }
 
-// A header value from position `from` of its line, without the line end, held to kHttpValueLimit.
+// A header value from position `from` of its line, held to kHttpValueLimit. It ends at the first CR, LF or
+// zero byte: the line end, or a bare CR a hostile server put inside the line. This is where every value the
+// client reuses enters it (the cookie and the redirection's URL go into the next request), so no byte of a
+// reply can ever add a line to a request or cut one short.
 std::string HeaderValue(const std::string& line, std::size_t from) {
   std::string_view value = from < line.size() ? std::string_view(line).substr(from) : std::string_view();
-  if (!value.empty() && value.back() == '\n') {
-    value.remove_suffix(1);
-    if (!value.empty() && value.back() == '\r') value.remove_suffix(1);
-  }
+  value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
   return std::string(value.substr(0, kHttpValueLimit));
 }
 
@@ -140,7 +140,8 @@ std::int16_t ParseStatusCode(const std::string& statusLine) {
   const std::size_t space = statusLine.find(' ');
   if (space == kNone) return 0;
   int code = 0;
-  if (!TryStrToInt(Between(statusLine, space, statusLine.find(' ', space + 1)), code)) return 0;
+  // The code ends at the next space or, when no reason phrase follows, at the line end.
+  if (!TryStrToInt(Between(statusLine, space, statusLine.find_first_of(" \r\n", space + 1)), code)) return 0;
   // The code is kept in 16 bits, as the socket session holds it; larger numbers wrap.
   return static_cast<std::int16_t>(code);
 }

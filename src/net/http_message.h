@@ -87,10 +87,11 @@ struct THttpReplyFields {
   std::string location;
 };
 
-// The status code of a status line: its second space-separated field as a decimal number held in 16 bits,
-// 0 when that field is not a number (also when the line ends right after the code).
+// The status code of a status line: its second space-separated field (which may end the line, when no reason
+// phrase follows) as a decimal number held in 16 bits, 0 when that field is not a number.
 std::int16_t ParseStatusCode(const std::string& statusLine);
-// Records Set-Cookie, Location and Content-Length when the line carries them (name, colon, one space).
+// Records Set-Cookie, Location and Content-Length when the line carries them (name, colon, one space). A
+// value ends at the first CR, LF or zero byte in it.
 void InterpretReplyHeaderLine(const std::string& line, THttpReplyFields& fields);
 
 // A reply header larger than this is refused: no server needs it and a broken one must not fill memory.

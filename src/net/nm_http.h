@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "net/ex_string_list.h"
 #include "net/http_message.h"
@@ -32,6 +33,9 @@ class TNMHTTP : public TPowersock {
   // The reply body in string mode; with InputFileMode, the name of the file the body goes to.
   void SetBody(const std::string& value) { body_ = value; }
   const std::string& GetBody() const { return body_; }
+  // Hands the body over and leaves none behind, so a large reply is not kept for as long as the component
+  // lives.
+  std::string TakeBody() { return std::exchange(body_, std::string()); }
   // The status line and header lines, each with its line end; with OutputFileMode, the name of their file.
   void SetHeader(const std::string& value) { header_ = value; }
   const std::string& GetHeader() const { return header_; }

@@ -14,6 +14,10 @@ namespace {
 std::mutex libraryMutex;
 int liveCount = 0;
 
+// Set once, when the program ends; read by every wait. Trivially destroyed, so a thread that looks at it
+// while the program's static objects go still finds it whole.
+std::atomic<bool> programEnding{false};
+
 std::string VersionText(std::uint16_t packed) {
   return std::to_string(packed >> 8) + "." + std::to_string(packed & 0xFF);
 }
@@ -314,9 +318,29 @@ void TPowersock::TakeSocketEvents(const net::Readiness& readiness) {
   }
 }
 
+void TPowersock::SetEventPump(TEventPump pump) {
+  eventPump_ = std::move(pump);
+  pumpThread_ = std::this_thread::get_id();
+}
+
+void TPowersock::EndAllWaits() {
+  programEnding = true;
+}
+
+bool TPowersock::Pumped() const {
+  return eventPump_ && std::this_thread::get_id() == pumpThread_;
+}
+
+bool TPowersock::NoteProgramEnd() {
+  if (!programEnding) return false;
+  cancelFlag_ = true;
+  return true;
+}
+
 void TPowersock::DispatchTimerAndPump() {
+  NoteProgramEnd();
   waitTimer_.DispatchDue();
-  if (eventPump_) eventPump_();
+  if (Pumped()) eventPump_();
 }
 
 void TPowersock::ProcessMessages() {
@@ -326,12 +350,13 @@ void TPowersock::ProcessMessages() {
 }
 
 int TPowersock::SliceMs() const {
-  const int slice = eventPump_ ? kWaitSliceMs : kUnpumpedSliceMs;
+  const int slice = Pumped() ? kWaitSliceMs : kUnpumpedSliceMs;
   const int tick = waitTimer_.MillisecondsToTick();
   return tick >= 0 ? std::min(slice, tick) : slice;
 }
 
 void TPowersock::WaitPass(bool forRead, bool forWrite) {
+  if (NoteProgramEnd()) return;
   TakeSocketEvents(net::WaitReady(socketHandle_, forRead, forWrite, SliceMs()));
   DispatchTimerAndPump();
 }
@@ -379,6 +404,7 @@ void TPowersock::ResolveHost() {
 void TPowersock::WaitForLookup(const std::shared_ptr<Lookup>& lookup) {
   bool delivered = false;
   while (!waitDoneFlag_ && !timedOutFlag_ && !cancelFlag_) {
+    if (NoteProgramEnd()) break;
     const int slice = SliceMs();
     int error = 0;
     bool done = false;

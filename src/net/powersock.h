@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/socket_shim.h"
@@ -40,8 +41,8 @@ class ERangeError : public Exception {
 // the socket (or on the host lookup) for a few milliseconds at a time and, between sleeps, delivers the
 // socket's events, the time-out tick and — through the event pump the owner installs — the owner's own
 // events. The UI thread installs a pump that processes its pending events, so the window stays alive during a
-// transfer and a handler may call Cancel; a worker thread leaves it empty. Cancel and Abort may also be
-// called from another thread: the flags they set are atomic and seen within one poll.
+// transfer and a handler may call Cancel; on any other thread the pump is not run. Cancel and Abort may also
+// be called from another thread: the flags they set are atomic and seen within one poll.
 //
 // TimeOut bounds every single wait (and, in a capture, the silence after the last chunk); when it runs out
 // the operation is cancelled and raises its cancel error. With TimeOut 0 only Cancel ends a wait.
@@ -64,8 +65,8 @@ class TPowersock {
   static constexpr int kLevelData = 4;
   static constexpr int kLevelDetail = 8;
   // How long one sleep of a wait lasts at most with an event pump (the latency of the owner's events) and
-  // without one (the latency of a Cancel from another thread). Data, a connection and the time-out end a
-  // sleep at once.
+  // without one (the latency of a Cancel from another thread and of the program's end). Data, a connection
+  // and the time-out end a sleep at once.
   static constexpr int kWaitSliceMs = 10;
   static constexpr int kUnpumpedSliceMs = 50;
 
@@ -94,10 +95,16 @@ class TPowersock {
   void SetProxyPort(int port) { proxyPort_ = port; }
   int GetProxyPort() const { return proxyPort_; }
 
-  // Runs on the waiting thread between the sleeps of every wait. Whichever thread calls an operation runs
-  // it, so a pump that processes user-interface events must do nothing when called off that thread. Set it
-  // while no operation runs.
-  void SetEventPump(TEventPump pump) { eventPump_ = std::move(pump); }
+  // Runs between the sleeps of every wait made on the thread that installs it, and never on another: a
+  // thread that borrows the component (a worker) waits without a pump, in kUnpumpedSliceMs sleeps, and
+  // never reaches into the installing thread's events or objects, also while that thread's program is
+  // being torn down. Set it while no operation runs.
+  void SetEventPump(TEventPump pump);
+
+  // The program is ending: every wait of every component, on every thread, ends within one sleep as if
+  // cancelled, and every later wait at once. There is no way back. Called on the way out, so no thread is
+  // left waiting on a server while the program's objects are torn down.
+  static void EndAllWaits();
 
   // --- Events (called only when set) ---
   TNotifyEvent OnConnect;           // the connection came up
@@ -242,6 +249,10 @@ class TPowersock {
   void OpenSocket(int protocol, bool abortiveClose);
   void TakeSocketEvents(const net::Readiness& readiness);
   void DispatchTimerAndPump();
+  // Whether this thread's waits run the pump.
+  bool Pumped() const;
+  // Cancels the running operation once the program is ending; answers whether it is.
+  bool NoteProgramEnd();
   bool WantsRead() const;
   void WaitForLookup(const std::shared_ptr<Lookup>& lookup);
   // How long the next sleep of a wait may last.
@@ -257,6 +268,7 @@ class TPowersock {
   std::string proxy_;
   int proxyPort_ = 0;
   TEventPump eventPump_;
+  std::thread::id pumpThread_;
   bool connecting_ = false;      // a connect was started and its event has not come yet
   bool reading_ = false;         // a read sees the peer's close itself; no close event meanwhile
   bool acceptNotified_ = false;  // the accept event was delivered and nothing was accepted since

@@ -82,7 +82,10 @@ std::string LoopbackWebServer::Output() const {
   return ReadWholeFile(folder_ + "/lighttpd.out") + ReadWholeFile(folder_ + "/error.log");
 }
 
-SilentServer::SilentServer() : fd_(BindLoopback(port_)) {
+// In the body, not the initialiser list: port_ is initialised after fd_ and would overwrite what the bind
+// found.
+SilentServer::SilentServer() {
+  fd_ = BindLoopback(port_);
   if (fd_ >= 0) ::listen(fd_, 16);
 }
 

@@ -1,5 +1,10 @@
 // The version check's verdict on a reply, and the notice the window offers for it.
+#include <cstdlib>
+#include <filesystem>
+
 #include "app/version_check.h"
+#include "net/nm_http.h"
+#include "support/web_server.h"
 #include "unit/app/form_fixture.h"
 
 namespace lumora::test {
@@ -49,6 +54,32 @@ TEST_F(VersionNotice, OneNoticeAtATimeAndCancelOffersItAgain) {
   EXPECT_TRUE(observing.shown[0].okCancel);
   EXPECT_FALSE(observing.shown[0].ownedByMainWindow);
   EXPECT_FALSE(observing.activeWhileShown);
+}
+
+// The check keeps nothing of what the server sent once it has read it: not a version it hands over, not a
+// reply too large to be one (which the client cuts at its limit).
+TEST_F(VersionNotice, TheCheckKeepsNoReplyBody) {
+  if (LoopbackWebServer::Program().empty()) GTEST_SKIP() << "needs lighttpd";
+  TForm1& form = Form();
+  for (const std::size_t size : {std::size_t{3}, TNMHTTP::kDefaultMaxBodyLength + 1}) {
+    SCOPED_TRACE(size);
+    const std::string root = dir_ / ("www-" + std::to_string(size));
+    std::filesystem::create_directories(root + "/version");
+    WriteWholeFile(root + "/version/zodeveda.txt", size == 3 ? "3.2" : std::string(size, 'x'));
+    std::filesystem::create_directories(dir_ / ("server-" + std::to_string(size)));
+    const LoopbackWebServer server(root, dir_ / ("server-" + std::to_string(size)));
+    ASSERT_TRUE(server.Running()) << server.Output();
+    ::setenv("LUMORA_UPDATE_HOST", ("127.0.0.1:" + std::to_string(server.Port())).c_str(), 1);
+    TMyThread::Start(form, form.NMHTTP1);
+    ASSERT_TRUE(TMyThread::WaitUntilOver(std::chrono::seconds(20)));
+    ::unsetenv("LUMORA_UPDATE_HOST");
+    EXPECT_LT(form.NMHTTP1->GetBody().capacity(), 64u);
+    if (size == 3) {
+      // It did read the version: the notice is handed over.
+      EXPECT_TRUE(ProcessEventsUntil([&] { return form.Timer4->isActive(); }));
+      EXPECT_EQ(form.NoticeText, NewVersionNotice("3.2"));
+    }
+  }
 }
 
 }  // namespace

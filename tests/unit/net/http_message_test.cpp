@@ -15,6 +15,8 @@
 namespace lumora {
 namespace {
 
+using namespace std::string_literals;
+
 struct UrlCase {
   std::string url, hostBefore;
   int portBefore;
@@ -167,7 +169,8 @@ TEST(BuildHttpRequest, EachKindHasItsVerbAndExtraLines) {
 TEST(ParseStatusCode, TakesTheSecondFieldOnlyWhenItIsANumber) {
   EXPECT_EQ(ParseStatusCode("HTTP/1.0 200 OK\r\n"), 200);
   EXPECT_EQ(ParseStatusCode("HTTP/1.1 404 Not Found\n"), 404);
-  EXPECT_EQ(ParseStatusCode("HTTP/1.0 200\r\n"), 0);  // the code runs into the line end
+  EXPECT_EQ(ParseStatusCode("HTTP/1.0 200\r\n"), 200);  // no reason phrase
+  EXPECT_EQ(ParseStatusCode("HTTP/1.0 302\n"), 302);
   EXPECT_EQ(ParseStatusCode("HTTP/1.0 2x0 OK\r\n"), 0);
   EXPECT_EQ(ParseStatusCode("garbage\r\n"), 0);
   EXPECT_EQ(ParseStatusCode("HTTP/1.0 70000 Odd\r\n"), 70000 - 65536);
@@ -190,6 +193,11 @@ TEST(InterpretReplyHeaderLine, MatchesNamesFollowedByOneSpaceAndHoldsValues) {
   EXPECT_EQ(f.contentLength, INT_MAX);
   InterpretReplyHeaderLine("Content-Length: none\r\n", f);
   EXPECT_EQ(f.contentLength, 0);
+  // A value ends at a bare CR or a zero byte inside the line, as at the line end.
+  InterpretReplyHeaderLine("Location: http://x/z\rHost: evil\r\n", f);
+  InterpretReplyHeaderLine("Set-Cookie: id=2\0\r\nX: y\r\n"s, f);
+  EXPECT_EQ(f.location, "http://x/z");
+  EXPECT_EQ(f.cookie, "id=2");
 }
 
 TEST(ReadHttpReplyHeader, KeepsEveryLineUpToTheEmptyOneAndStartsEachReplyAfresh) {

@@ -23,6 +23,7 @@ namespace lumora {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 constexpr const char* kSilent = "<silent>";  // accept, read the request, never answer
 
@@ -185,6 +186,39 @@ TEST(TNMHTTP, RedirectsFollowTheLocationTakeTheCookieAndReuseTheLastLocation) {
   EXPECT_NE(requests[1].find("\r\nCookie: s=1\r\n"), std::string::npos);
   EXPECT_NE(requests[2].find("\r\nCookie: s=1\r\n"), std::string::npos);  // the 200's cookie is not kept
   EXPECT_EQ(requests[3].rfind("GET /x HTTP/1.0\r\n", 0), 0u);
+}
+
+// A hostile redirection hides a bare CR (and a zero byte) in the values the next request reuses: that
+// request carries each value up to the hidden byte, and no line of its own beyond the client's.
+TEST(TNMHTTP, NoByteOfARedirectionBreaksALineOfTheNextRequest) {
+  ScriptedServer server(
+      {Reply("302 Found", "Location: /next\rX-Injected: 1\r\nSet-Cookie: s=1\rX-Too: 2\r\n"),
+       Reply("302 Found", "Set-Cookie: t=2\0X-Cut: 3\r\n"s), Reply("200 OK", "", "done")});
+  Client c;
+  // A CR carried along would also have the colon after it taken for the end of a scheme, and the next
+  // request would go to port 80.
+  EXPECT_NO_THROW(c.http.Get(server.Url("/first")));
+  EXPECT_EQ(c.http.GetBody(), "done");
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  const std::string accept =
+      "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
+      "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
+  const std::string form = "Content-type: application/x-www-form-urlencoded\r\n\r\n";
+  EXPECT_EQ(requests[1], "GET /next HTTP/1.0\r\nHost: 127.0.0.1\r\n" + accept + "Cookie: s=1\r\n" + form);
+  EXPECT_EQ(requests[2], "GET /next HTTP/1.0\r\nHost: 127.0.0.1\r\n" + accept + "Cookie: t=2\r\n" + form);
+}
+
+// "HTTP/1.0 200" is a status line too: a code without a reason phrase is the code, for a redirection as for
+// the reply that ends the transaction.
+TEST(TNMHTTP, AStatusCodeWithoutAReasonPhraseCounts) {
+  ScriptedServer server({Reply("302", "Location: /b\r\n"), Reply("200", "", "3.2")});
+  Client c;
+  c.http.Get(server.Url("/a"));
+  EXPECT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(c.http.GetReplyCode(), 200);
+  EXPECT_EQ(c.http.GetBody(), "3.2");
+  EXPECT_EQ(std::count(c.events.begin(), c.events.end(), "success 0"), 1);
 }
 
 TEST(TNMHTTP, LocationsWithoutAHostGoToTheCurrentHostOnThePortTheirUrlImplies) {

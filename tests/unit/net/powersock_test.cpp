@@ -3,10 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -35,6 +39,13 @@ void ExpectRaises(Call call, const std::string& text) {
   } catch (const Error& error) {
     EXPECT_EQ(error.Message(), text);
   }
+}
+
+// How often the calling thread has gone to sleep so far.
+long Sleeps() {
+  rusage usage{};
+  ::getrusage(RUSAGE_THREAD, &usage);
+  return usage.ru_nvcsw;
 }
 
 void ConnectTo(TPowersock& sock, const ScriptedServer& server, const std::string& host = "127.0.0.1") {
@@ -233,6 +244,73 @@ TEST(PowersockReadLn, CancelFromTheEventPumpEndsTheWaitAndIsCleared) {
   sock.SetEventPump(nullptr);
   sock.Writeln("go");
   EXPECT_EQ(sock.ReadLn(), "after\n");
+}
+
+// A worker that borrows the component (the version check borrows the window's) runs none of the pump the
+// window's thread installed, and waits in the longer sleeps; the installing thread still gets its pump.
+TEST(PowersockEventPump, ServesOnlyTheThreadThatInstalledIt) {
+  ScriptedServer server([](ScriptedPeer& peer) { peer.AwaitClose(); });
+  TPowersock sock;
+  ConnectTo(sock, server);
+  std::atomic<int> pumped{0};
+  sock.SetEventPump([&] { ++pumped; });
+  sock.SetTimeOut(1000);
+  long sleeps = 0;
+  std::thread worker([&] {
+    const long before = Sleeps();
+    ExpectRaises<EAbortError>([&] { sock.ReadLn(); }, "Socket readln aborted");
+    sleeps = Sleeps() - before;
+  });
+  worker.join();
+  EXPECT_EQ(pumped, 0);
+  // One second in sleeps of 50 ms is about 20 of them; sleeps of 10 ms would be about 100.
+  EXPECT_LT(sleeps, 40);
+  sock.SetTimeOut(200);
+  ExpectRaises<EAbortError>([&] { sock.ReadLn(); }, "Socket readln aborted");
+  EXPECT_GT(pumped, 5);
+}
+
+// The program's end reaches a wait already under way on another thread within one sleep, and every later
+// wait at once; run in a process of its own, because there is no way back from it.
+void EndAllWaitsWhileOneRuns() {
+  ScriptedServer server([](ScriptedPeer& peer) { peer.AwaitClose(); });
+  TPowersock sock;
+  sock.SetHost("127.0.0.1");
+  sock.SetPort(server.Port());
+  sock.Connect();
+  // Without the end, the wait would go on for these 3 s.
+  sock.SetTimeOut(3000);
+  std::string first;
+  std::thread worker([&] {
+    try {
+      sock.ReadLn();
+    } catch (const EAbortError& error) {
+      first = error.Message();
+    }
+  });
+  ScriptedPeer::Pause(200);
+  const auto ending = Clock::now();
+  TPowersock::EndAllWaits();
+  worker.join();
+  const double firstEnded = SecondsSince(ending);
+  std::string later;
+  const auto start = Clock::now();
+  try {
+    sock.ReadLn();
+  } catch (const EAbortError& error) {
+    later = error.Message();
+  }
+  const double laterEnded = SecondsSince(start);
+  const bool ok = first == "Socket readln aborted" && firstEnded < 0.5 && later == "Socket readln aborted" &&
+                  laterEnded < 0.02;
+  std::fprintf(stderr, "waiting read: \"%s\" after %.3f s; later read: \"%s\" after %.3f s\n", first.c_str(),
+               firstEnded, later.c_str(), laterEnded);
+  std::_Exit(ok ? 0 : 1);
+}
+
+TEST(PowersockProgramEndDeathTest, EndsEveryWaitOnEveryThread) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(EndAllWaitsWhileOneRuns(), ::testing::ExitedWithCode(0), "waiting read");
 }
 
 TEST(PowersockReadLn, ALineLongerThanTheBufferIsAnError) {
