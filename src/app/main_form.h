@@ -182,6 +182,9 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildLayout();
@@ -209,6 +212,8 @@ class TForm1 : public QWidget {
   unsigned HotKeyModifier() const;
   // One step of the logo animation: the logo at width logoWidth_, centred in logoStart_.
   void LogoStep();
+  // The window was shown, hidden, minimised or restored: a sequence under way pauses or goes on.
+  void LogoSeenChanged();
 
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
@@ -219,6 +224,8 @@ class TForm1 : public QWidget {
   QRect logoStart_;
   int logoWidth_ = 0;
   QTimer* logoSteps_ = nullptr;
+  // A sequence stopped half-way because the window went out of sight.
+  bool logoPaused_ = false;
   // Between start and stop of the timed rotation: a step's message then holds Timer1 rather than ending it.
   bool rotationRunning_ = false;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
