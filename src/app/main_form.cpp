@@ -256,16 +256,20 @@ void TForm1::BuildComponents() {
                                {QString::fromUtf8("Lumora墙纸列表文件(*.orl)")});
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
 
-  auto makeTimer = [this](const char* name, int interval, bool enabled) {
+  auto makeTimer = [this](const char* name, int interval, bool enabled,
+                          Qt::TimerType type = Qt::CoarseTimer) {
     auto* timer = new QTimer(this);
     timer->setObjectName(QString::fromLatin1(name));
     timer->setInterval(interval);
+    timer->setTimerType(type);
     if (enabled) timer->start();
     return timer;
   };
   Timer1 = makeTimer("Timer1", 1000, false);
-  Timer2 = makeTimer("Timer2", 5000, true);
-  Timer3 = makeTimer("Timer3", 1000, true);
+  // The logo's tick and the exit poll both fall on whole seconds, so they come together and a program idle
+  // in the tray wakes once a second rather than at two rhythms of its own.
+  Timer2 = makeTimer("Timer2", 5000, true, Qt::VeryCoarseTimer);
+  Timer3 = makeTimer("Timer3", 1000, true, Qt::VeryCoarseTimer);
   Timer4 = makeTimer("Timer4", 5000, false);
   // About one frame of a 60 Hz screen (and a little more), so that every step of the logo is seen.
   logoSteps_ = new QTimer(this);
