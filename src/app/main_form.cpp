@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include "app/appearance.h"
+#include "app/list_store.h"
 #include "app/resources.h"
 #include "app/version_check.h"
 #include "net/nm_http.h"
@@ -121,10 +122,12 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desk
   }
   BmpFile = AppDir + kPathDelimiter + "zodeveda.bmp";
   JpgFile = AppDir + kPathDelimiter + "zodeveda.jpg";
-  // 4. to 6. What the user's settings and the last run left behind.
+  // 4. to 6. What the user's settings and the last run left behind. Every exit leaves the list file, so a
+  // directory without one is new to the program (or its list was deleted, which starts it afresh): its
+  // first start lists its own img/, whatever other directories the user ran the program in before.
   ReadDisplayStyle();
   ReadFirstRunMark();
-  if (FirstRunMark.empty()) {
+  if (FirstRunMark.empty() || !PathExists(AppDir + kPathDelimiter + kAutoSavedList)) {
     FirstRunFill();
   } else {
     ReadAutoSavedList();

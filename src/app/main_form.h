@@ -74,7 +74,7 @@ class TForm1 : public QWidget {
 
   // The session is ending (log-out, a termination signal): leave the way "退出" does, list saved.
   void EndSession();
-  // Writes the list to the auto-saved list file when it holds at least one entry. A file that cannot be
+  // Writes the list to the auto-saved list file, an empty list as an empty file. A file that cannot be
   // written is not reported: the previous one then stays as it was.
   void SaveAutoSavedList();
 
