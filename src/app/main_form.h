@@ -199,7 +199,7 @@ class TForm1 : public QWidget {
   // The file names the dialog returned, as the file system's bytes.
   static std::vector<std::string> ChosenFiles(const QFileDialog* dialog);
   // Shows the picture of a list entry in the preview; raises the loader's error, and the preview then
-  // keeps its picture.
+  // keeps its picture. A folder, pipe or device of that name is said to be no picture.
   void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
 

@@ -27,6 +27,11 @@ class RegularFile {
   int fd_ = -1;
 };
 
+// True when the name leads, through any links, to something that is not a regular file: a folder, a named
+// pipe, a device or a socket, none of which RegularFile opens. False for a regular file and for a name
+// where nothing stands.
+bool IsFolderPipeOrDevice(const std::string& fileName);
+
 // A regular file as a seekable input stream, for the picture readers.
 class RegularFileStream : public std::istream {
  public:
