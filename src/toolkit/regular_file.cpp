@@ -46,13 +46,13 @@ RegularFile::RegularFile(const std::string& fileName) {
   if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
 }
 
+RegularFile::~RegularFile() {
+  ::close(fd_);
+}
+
 bool IsFolderPipeOrDevice(const std::string& fileName) {
   struct stat info {};
   return ::stat(fileName.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-}
-
-RegularFile::~RegularFile() {
-  ::close(fd_);
 }
 
 // Reads through a buffer; seeking drops what is buffered, except for asking where it stands.
