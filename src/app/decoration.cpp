@@ -1,7 +1,9 @@
 // The window's painted background, the logo animation, and the buttons that lead out of the program:
 // the home page, the download site and the help file.
+#include <QEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWindow>
 
 #include "app/build_settings.h"
 #include "app/main_form.h"
@@ -15,6 +17,12 @@ namespace {
 
 constexpr const char* kHelpFileName = "使用说明.txt";
 
+// Hidden to the tray, minimised, or unmapped by the window manager (another workspace, say).
+bool CanBeSeen(const QWidget& window) {
+  return window.isVisible() && !window.isMinimized() && window.windowHandle() != nullptr &&
+         window.windowHandle()->isExposed();
+}
+
 }  // namespace
 
 void TForm1::paintEvent(QPaintEvent*) {
@@ -24,6 +32,21 @@ void TForm1::paintEvent(QPaintEvent*) {
 void TForm1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   RunHandler([this] { FormResize(); });
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  LogoSeenChanged();
+}
+
+void TForm1::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  LogoSeenChanged();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) LogoSeenChanged();
 }
 
 // 255 bands from full blue at the top to almost black, spread over the window's outer height: the title
@@ -50,8 +73,12 @@ void TForm1::FormResize() {
 // uncovered is painted in the same step. Each step is repainted at once; the steps are spread over about a
 // second, one per frame, because all 81 within the tick take a few milliseconds today and would never be
 // seen, while holding the window for a second every five seconds would make it sluggish.
+//
+// Nobody sees a window in the tray or in the task bar: Timer2 keeps its rhythm there, but its ticks show
+// nothing, so a hidden program sleeps instead of waking for each of the 81 frames.
 void TForm1::Timer2Timer() {
-  if (logoSteps_->isActive()) return;  // the last sequence has not ended yet
+  if (logoSteps_->isActive() || logoPaused_) return;  // the last sequence has not ended yet
+  if (!CanBeSeen(*this)) return;
   logoStart_ = Image1->geometry();
   if (logoStart_.width() <= 0) return;
   logoWidth_ = 0;
@@ -68,6 +95,19 @@ void TForm1::LogoStep() {
   repaint(logoStart_);
   logoWidth_ += 2;
   if (logoWidth_ > width) logoSteps_->stop();
+}
+
+// A sequence under way when the window is hidden or minimised waits where it is, unpainted, and goes on
+// when the window is back.
+void TForm1::LogoSeenChanged() {
+  const bool seen = isVisible() && !isMinimized();
+  if (!seen && logoSteps_->isActive()) {
+    logoSteps_->stop();
+    logoPaused_ = true;
+  } else if (seen && logoPaused_) {
+    logoPaused_ = false;
+    logoSteps_->start();
+  }
 }
 
 void TForm1::Button13Click() {

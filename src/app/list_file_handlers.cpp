@@ -66,8 +66,9 @@ void TForm1::ReadAutoSavedList() {
   ListBox1->AddEntries(entries);
 }
 
+// An empty list is written too, as an empty file: a list the user cleared stays cleared at the next start,
+// and the file marks the directory as one the program has run in.
 void TForm1::SaveAutoSavedList() {
-  if (ListBox1->count() < 1) return;
   // A list that cannot be written is not reported; the previous file then stays as it was.
   try {
     WriteListFile(AppDir + kPathDelimiter + kAutoSavedList, ListBox1->Entries());

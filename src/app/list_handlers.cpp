@@ -9,6 +9,7 @@
 #include "app/preview_picture.h"
 #include "toolkit/messages.h"
 #include "toolkit/readable_name.h"
+#include "toolkit/regular_file.h"
 
 namespace lumora {
 
@@ -117,6 +118,11 @@ void TForm1::ListBox1Click() {
 }
 
 void TForm1::PreviewEntry(const std::string& entry) {
+  // The first run lists whatever matches in img/, folders included; such a name holds no picture to show.
+  if (IsFolderPipeOrDevice(entry)) {
+    SayNotAPicture(entry);
+    return;
+  }
   TPicture picture;
   LoadPreviewPicture(entry, JpgFile, picture);
   const QPixmap pixmap = PixmapOf(*picture.GetGraphic());

@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "app/appearance.h"
+#include "app/list_store.h"
 #include "app/resources.h"
 #include "app/version_check.h"
 #include "net/nm_http.h"
@@ -122,10 +123,12 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desk
   }
   BmpFile = AppDir + kPathDelimiter + "zodeveda.bmp";
   JpgFile = AppDir + kPathDelimiter + "zodeveda.jpg";
-  // 4. to 6. What the user's settings and the last run left behind.
+  // 4. to 6. What the user's settings and the last run left behind. Every exit leaves the list file, so a
+  // directory without one is new to the program (or its list was deleted, which starts it afresh): its
+  // first start lists its own img/, whatever other directories the user ran the program in before.
   ReadDisplayStyle();
   ReadFirstRunMark();
-  if (FirstRunMark.empty()) {
+  if (FirstRunMark.empty() || !PathExists(AppDir + kPathDelimiter + kAutoSavedList)) {
     FirstRunFill();
   } else {
     ReadAutoSavedList();
@@ -258,16 +261,20 @@ void TForm1::BuildComponents() {
                                {QString::fromUtf8("Lumora墙纸列表文件(*.orl)")});
   OpenDialog1->setFileMode(QFileDialog::ExistingFile);
 
-  auto makeTimer = [this](const char* name, int interval, bool enabled) {
+  auto makeTimer = [this](const char* name, int interval, bool enabled,
+                          Qt::TimerType type = Qt::CoarseTimer) {
     auto* timer = new QTimer(this);
     timer->setObjectName(QString::fromLatin1(name));
     timer->setInterval(interval);
+    timer->setTimerType(type);
     if (enabled) timer->start();
     return timer;
   };
   Timer1 = makeTimer("Timer1", 1000, false);
-  Timer2 = makeTimer("Timer2", 5000, true);
-  Timer3 = makeTimer("Timer3", 1000, true);
+  // The logo's tick and the exit poll both fall on whole seconds, so they come together and a program idle
+  // in the tray wakes once a second rather than at two rhythms of its own.
+  Timer2 = makeTimer("Timer2", 5000, true, Qt::VeryCoarseTimer);
+  Timer3 = makeTimer("Timer3", 1000, true, Qt::VeryCoarseTimer);
   Timer4 = makeTimer("Timer4", 5000, false);
   // About one frame of a 60 Hz screen (and a little more), so that every step of the logo is seen.
   logoSteps_ = new QTimer(this);

@@ -74,7 +74,7 @@ class TForm1 : public QWidget {
 
   // The session is ending (log-out, a termination signal): leave the way "退出" does, list saved.
   void EndSession();
-  // Writes the list to the auto-saved list file when it holds at least one entry. A file that cannot be
+  // Writes the list to the auto-saved list file, an empty list as an empty file. A file that cannot be
   // written is not reported: the previous one then stays as it was.
   void SaveAutoSavedList();
 
@@ -182,6 +182,9 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void BuildLayout();
@@ -196,7 +199,7 @@ class TForm1 : public QWidget {
   // The file names the dialog returned, as the file system's bytes.
   static std::vector<std::string> ChosenFiles(const QFileDialog* dialog);
   // Shows the picture of a list entry in the preview; raises the loader's error, and the preview then
-  // keeps its picture.
+  // keeps its picture. A folder, pipe or device of that name is said to be no picture.
   void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
 
@@ -210,6 +213,8 @@ class TForm1 : public QWidget {
   unsigned HotKeyModifier() const;
   // One step of the logo animation: the logo at width logoWidth_, centred in logoStart_.
   void LogoStep();
+  // The window was shown, hidden, minimised or restored: a sequence under way pauses or goes on.
+  void LogoSeenChanged();
 
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
@@ -225,6 +230,8 @@ class TForm1 : public QWidget {
   QRect logoStart_;
   int logoWidth_ = 0;
   QTimer* logoSteps_ = nullptr;
+  // A sequence stopped half-way because the window went out of sight.
+  bool logoPaused_ = false;
   // Between start and stop of the timed rotation: a step's message then holds Timer1 rather than ending it.
   bool rotationRunning_ = false;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;

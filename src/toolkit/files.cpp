@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "toolkit/exceptions.h"
+#include "toolkit/regular_file.h"
 
 namespace lumora {
 
@@ -31,8 +32,8 @@ std::string Quoted(const std::string& fileName) {
   return "\"" + fileName + "\"";
 }
 
-std::string OpenErrorText(const std::string& fileName, int error) {
-  return "Cannot open file " + Quoted(fileName) + ". " + std::strerror(error);
+std::string ReadErrorText(const std::string& fileName, int error) {
+  return "Error reading file " + Quoted(fileName) + ". " + std::strerror(error);
 }
 
 std::string CreateErrorText(const std::string& fileName, int error) {
@@ -159,22 +160,19 @@ std::string IncludeTrailingPathDelimiter(const std::string& path) {
 }
 
 std::string ReadFileText(const std::string& fileName) {
-  FileDescriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.Get() < 0) throw EFOpenError(OpenErrorText(fileName, errno));
+  const RegularFile file(fileName);
   struct stat info {};
-  if (::fstat(file.Get(), &info) != 0) throw EFOpenError(OpenErrorText(fileName, errno));
-  // open() succeeds on a directory; say so now rather than fail on the first read with a vaguer error.
-  if (S_ISDIR(info.st_mode)) throw EFOpenError(OpenErrorText(fileName, EISDIR));
+  if (::fstat(file.Descriptor(), &info) != 0) throw EReadError(ReadErrorText(fileName, errno));
 
   std::string text;
-  if (S_ISREG(info.st_mode) && info.st_size > 0) text.reserve(static_cast<std::size_t>(info.st_size));
+  if (info.st_size > 0) text.reserve(static_cast<std::size_t>(info.st_size));
   std::vector<char> buffer(65536);
   for (;;) {
-    const ssize_t got = ::read(file.Get(), buffer.data(), buffer.size());
+    const ssize_t got = ::read(file.Descriptor(), buffer.data(), buffer.size());
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw EReadError("Error reading file " + Quoted(fileName) + ". " + std::strerror(errno));
+      throw EReadError(ReadErrorText(fileName, errno));
     }
     text.append(buffer.data(), static_cast<std::size_t>(got));
   }

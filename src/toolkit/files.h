@@ -38,8 +38,9 @@ std::string ExtractFilePath(const std::string& fileName);
 // missing directory does not silently become the root.
 std::string IncludeTrailingPathDelimiter(const std::string& path);
 
-// The whole content of a file. Raises EFOpenError when it cannot be opened (missing, a directory, no
-// permission) and EReadError when reading fails part-way.
+// The whole content of a regular file, opened as RegularFile opens it, so opening never waits. Raises
+// EFOpenError when it cannot be opened (missing, no permission, a folder, a pipe, a device) and EReadError
+// when reading fails part-way.
 std::string ReadFileText(const std::string& fileName);
 
 // Writes contents over the file in place. Raises EFCreateError when it cannot be created or truncated

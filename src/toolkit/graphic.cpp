@@ -5,14 +5,12 @@
 #include <fstream>
 
 #include "toolkit/exceptions.h"
+#include "toolkit/regular_file.h"
 
 namespace lumora {
 
 void TGraphic::LoadFromFile(const std::string& fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) {
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
-  }
+  RegularFileStream in(fileName);
   LoadFromStream(in);
 }
 

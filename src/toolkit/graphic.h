@@ -38,7 +38,8 @@ class TGraphic {
   virtual void SaveToStream(std::ostream& stream) = 0;
 
   // Open the file and hand it to LoadFromStream / SaveToStream. Opening failures raise EFOpenError or
-  // EFCreateError; a save that the file system refuses part-way raises EWriteError.
+  // EFCreateError; a save that the file system refuses part-way raises EWriteError. Only a regular file is
+  // loaded, and opening it never waits (RegularFile).
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName);
 

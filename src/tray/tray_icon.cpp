@@ -134,8 +134,15 @@ void TTrayIcon::SetAnimate(bool value) {
 
 void TTrayIcon::SetIconIndex(int index) {
   iconIndex_ = index;
-  if (icons_) currentIcon_ = icons_->Image(index);
+  if (icons_) TakeImage(index);
   Update();
+}
+
+// An index outside Icons keeps the picture shown: the shell cannot show an icon without one, and a later
+// SetVisible(true) would then fail.
+void TTrayIcon::TakeImage(int index) {
+  const QPixmap image = icons_->Image(index);
+  if (!image.isNull()) currentIcon_ = image;
 }
 
 void TTrayIcon::SetDefaultIcon() {
@@ -155,7 +162,7 @@ void TTrayIcon::Loaded() {
     } else {
       timer_.stop();
     }
-    currentIcon_ = icons_->Image(iconIndex_);
+    TakeImage(iconIndex_);
   } else {
     animate_ = false;
     currentIcon_ = ApplicationIcon();

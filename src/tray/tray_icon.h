@@ -104,7 +104,8 @@ class TTrayIcon : public QObject {
   // The picture now given to the shell.
   const QPixmap& CurrentIcon() const { return currentIcon_; }
 
-  // Shows image index of Icons (not checked against the count) and tells the shell.
+  // Shows image index of Icons and tells the shell. The index is stored as given; one outside Icons keeps
+  // the picture shown before.
   virtual void SetIconIndex(int index);
   // Shows the application's icon again and tells the shell.
   virtual void SetDefaultIcon();
@@ -149,6 +150,8 @@ class TTrayIcon : public QObject {
  private:
   void MouseNotification(unsigned code);
   void RestoreOrShowMenu(TTrayIconMessage action);
+  // The current icon := image index of Icons, if there is one.
+  void TakeImage(int index);
   void HostChanged(bool present);
   QPixmap ApplicationIcon() const;
   void HookMainWindow();

@@ -1,6 +1,8 @@
 // The wallpaper list as a person uses it in the real window: the first start's pictures, the preview and
 // its dragging, the buttons with their dialogs and messages, and the list kept from one start to the next.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -157,6 +159,71 @@ TEST_F(WallpaperListE2e, ButtonsDialogsAndMessagesEditSaveAndOpenTheList) {
   ClickButton(*main, 522, 528);                            // "退出"
   ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
   EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), green + "\r\n" + blue + "\r\n");
+}
+
+// A user who has run Lumora elsewhere (the mark is in the store) starts it in a new data directory: its img/
+// is listed. The list cleared with "清空" and left with "退出" comes back empty, neither the old list nor
+// the pictures of img/ again.
+TEST_F(WallpaperListE2e, NewDirectoryListsItsPicturesAndAClearedListStaysClearedAcrossAStart) {
+  S().MarkNotFirstRun();
+  fs::rename(Picture("red.jpg", "#ff0000"), S().Dir() / "img/red.jpg");
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+  ClickButton(*main, 522, 528);  // "退出"
+  ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), S().Dir() / "img/red.jpg\r\n");
+
+  lumora = S().Start();
+  main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+  ClickButton(*main, 248, 216);  // "清空"
+  ClickButton(*main, 522, 528);  // "退出"
+  ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  EXPECT_TRUE(fs::exists(S().Dir() / "zodeveda.orl"));
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), "");
+
+  lumora = S().Start();
+  main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+  ClickButton(*main, 522, 528);
+  ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), "");
+}
+
+// A folder named like a picture (as a first run lists it) and a named pipe of such a name: each preview says
+// so in a box at once, the window goes on previewing, and a termination signal still saves and ends.
+TEST_F(WallpaperListE2e, FolderOrPipeNamedLikeAPictureIsReportedAndTheWindowGoesOn) {
+  S().MarkNotFirstRun();
+  fs::create_directories(S().Dir() / "img/x.jpg");
+  fs::create_directories(S().Dir() / "pipe");
+  ASSERT_EQ(::mkfifo((S().Dir() / "pipe/x.jpg").c_str(), 0600), 0);
+  const std::string red = Picture("red.jpg", "#ff0000");
+  const std::string list = S().Dir() / "img/x.jpg\r\n" + S().Dir() / "pipe/x.jpg\r\n" + red + "\r\n";
+  WriteWholeFile(S().Dir() / "zodeveda.orl", list);
+  auto lumora = S().Start();
+  auto main = S().WaitForMainWindow();
+  ASSERT_TRUE(main) << Log();
+
+  for (int row : {0, 1}) {
+    SCOPED_TRACE(row);
+    ClickRow(*main, row);
+    ASSERT_TRUE(D().WaitForWindow("错误提示", 10s)) << Log();
+    ASSERT_TRUE(D().AnswerMessageBox("错误提示")) << Log();
+  }
+  ClickRow(*main, 2);
+  bool shown = false;
+  for (int i = 0; i < 20 && !shown; ++i) {
+    std::this_thread::sleep_for(250ms);
+    shown = ShowsColour(*main, 340, 30, 255, 0, 0);
+  }
+  EXPECT_TRUE(shown) << Log();
+  ClickRow(*main, 1);
+  ASSERT_TRUE(D().WaitForWindow("错误提示", 10s)) << Log();
+  ASSERT_TRUE(D().AnswerMessageBox("错误提示")) << Log();
+  ASSERT_EQ(::kill(lumora->Pid(), SIGTERM), 0);
+  EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
+  EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"), list);
 }
 
 }  // namespace

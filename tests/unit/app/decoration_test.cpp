@@ -1,6 +1,9 @@
 // The window's painted background and its logo animation.
 #include <QPaintEvent>
 #include <QTest>
+#include <QTimer>
+#include <functional>
+#include <set>
 
 #include "unit/app/form_fixture.h"
 
@@ -56,6 +59,48 @@ TEST_F(Decoration, LogoAnimationPaintsEveryStepAndEndsAt160By136) {
   EXPECT_TRUE(ProcessEventsUntil([&] { return form.Image1->width() == 160; }));
   QTest::qWait(100);
   EXPECT_EQ(form.Image1->geometry(), QRect(224, 432, 160, 136));
+  form.removeEventFilter(&counter);
+}
+
+// Hidden to the tray or minimised, the window runs no logo frames and paints nothing, however often Timer2
+// ticks; a sequence under way when the window went goes on from where it stopped once the window is back.
+TEST_F(Decoration, HiddenOrMinimisedWindowRunsNoFramesAndPaintsNothing) {
+  TForm1& form = Form();
+  // Timer2 ticks every 20 ms while we watch, through its own signal.
+  QTimer ticks;
+  QObject::connect(&ticks, &QTimer::timeout, [&] { QMetaObject::invokeMethod(form.Timer2, "timeout"); });
+  ticks.start(20);
+  PaintCounter counter;
+  form.installEventFilter(&counter);
+  const std::pair<const char*, std::function<void()>> ways[] = {
+      {"hidden", [&] { form.hide(); }},
+      {"minimised", [&] { form.Button1->click(); }},  // no notification area here: to the task bar
+  };
+  for (const auto& [how, leave] : ways) {
+    SCOPED_TRACE(how);
+    form.showNormal();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    ASSERT_TRUE(ProcessEventsUntil([&] { return form.Image1->width() > 0 && form.Image1->width() < 100; }));
+    leave();
+    ASSERT_TRUE(!form.isVisible() || form.isMinimized());
+    QApplication::processEvents();
+    const QRect left = form.Image1->geometry();
+    counter.paints = 0;
+    std::set<std::pair<int, int>> sizesSeen;
+    ProcessEventsUntil(
+        [&] {
+          sizesSeen.insert({form.Image1->width(), form.Image1->height()});
+          return false;
+        },
+        500);
+    EXPECT_EQ(sizesSeen, (std::set<std::pair<int, int>>{{left.width(), left.height()}}));
+    EXPECT_EQ(counter.paints, 0);
+
+    form.showNormal();
+    EXPECT_TRUE(ProcessEventsUntil([&] { return form.Image1->width() == 160; }));
+    EXPECT_GT(counter.paints, 0);
+    EXPECT_EQ(form.Image1->geometry(), QRect(224, 432, 160, 136));
+  }
   form.removeEventFilter(&counter);
 }
 

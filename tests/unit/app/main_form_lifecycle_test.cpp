@@ -59,9 +59,23 @@ TEST_F(MainFormLifecycle, FirstRunSetsTheMarkerAndIgnoresTheAutoSavedList) {
   EXPECT_EQ(form_->ListBox1->item(3)->text(), "/p/three.jpg");
 }
 
-TEST_F(MainFormLifecycle, NoAutoSavedListLeavesTheListEmpty) {
+// The mark says the user has run the program somewhere; a directory it has never ended in (no saved list)
+// still gets its own pictures, and once the list is saved there the next start reads it.
+TEST_F(MainFormLifecycle, FirstStartInADirectoryListsItsPicturesWhateverTheMarkSays) {
   WriteRegistry(HKEY_LOCAL_MACHINE, kMarkerKey, "sn", "o");
-  EXPECT_EQ(Form().ListBox1->count(), 0);
+  std::filesystem::create_directory(dir_ / "img");
+  WriteWholeFile(dir_ / "img/a.jpg", "");
+  EXPECT_EQ(Form().ListBox1->Entries(), std::vector<std::string>{dir_ / "img/a.jpg"});
+  EXPECT_EQ(form_->FirstRunMark, "o");
+
+  form_->ListBox1->SetEntry(0, "/mine.jpg");
+  form_->BitBtn3->click();
+  Rebuild();
+  EXPECT_EQ(form_->ListBox1->Entries(), std::vector<std::string>{"/mine.jpg"});
+  // A user who deletes the list starts the directory afresh.
+  std::filesystem::remove(dir_ / "zodeveda.orl");
+  Rebuild();
+  EXPECT_EQ(form_->ListBox1->Entries(), std::vector<std::string>{dir_ / "img/a.jpg"});
 }
 
 TEST_F(MainFormLifecycle, DisplayStyleFollowsTheDesktopSettings) {
@@ -116,15 +130,22 @@ TEST_F(MainFormLifecycle, ExitSavesTheListStopsTimersAndEnds) {
   EXPECT_TRUE(form.Timer3->isActive());
 }
 
-TEST_F(MainFormLifecycle, ExitWithAnEmptyListKeepsThePreviousFile) {
+// A cleared list stays cleared: the exit leaves an empty file, and the next start is no first run either.
+TEST_F(MainFormLifecycle, ExitWithAnEmptyListLeavesAnEmptyFileThatReadsBackEmpty) {
   WriteRegistry(HKEY_LOCAL_MACHINE, kMarkerKey, "sn", "o");
-  WriteWholeFile(dir_ / "zodeveda.orl", "/kept.jpg\r\n");
+  WriteWholeFile(dir_ / "zodeveda.orl", "/old.jpg\r\n");
+  std::filesystem::create_directory(dir_ / "img");
+  WriteWholeFile(dir_ / "img/a.jpg", "");
   TForm1& form = Form();
-  form.ListBox1->clear();
+  ASSERT_EQ(form.ListBox1->count(), 1);
+  form.Button7->click();
   QSignalSpy closed(&form, &TForm1::Closed);
   form.N3->trigger();
   EXPECT_EQ(closed.count(), 1);
-  EXPECT_EQ(ReadWholeFile(dir_ / "zodeveda.orl"), "/kept.jpg\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "zodeveda.orl"), "");
+  Rebuild();
+  EXPECT_EQ(form_->ListBox1->count(), 0);
+  EXPECT_TRUE(messages_.Requests().empty());
 }
 
 TEST_F(MainFormLifecycle, AnAutoSaveThatCannotBeWrittenIsSilentAndTheProgramStillEnds) {

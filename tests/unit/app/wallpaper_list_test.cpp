@@ -1,5 +1,7 @@
 // The wallpaper list as a user edits it: the buttons, the preview and its dragging, list files, the
 // list kept between runs and the first run's pictures.
+#include <sys/stat.h>
+
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -139,6 +141,26 @@ TEST_F(WallpaperList, PreviewShowsBitmapsThroughAJpegCopyAndKeepsItsPictureOnErr
   form.Button4->click();
   QApplication::processEvents();
   EXPECT_EQ(previews.count(), 5);
+}
+
+// A folder named like a picture (the first run lists such folders), or a pipe or device of such a name:
+// the preview says by name that it is no picture, at once, and keeps what it showed.
+TEST_F(WallpaperList, PreviewOfAFolderPipeOrDeviceNamedLikeAPictureSaysSoByName) {
+  fs::create_directories(dir_ / "img/x.jpg");
+  ASSERT_EQ(::mkfifo((dir_ / "pipe.jpg").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", dir_ / "device.bmp");
+  TForm1& form = FormWith({Picture("good.jpg", 7, 5), dir_ / "pipe.jpg", dir_ / "device.bmp"});
+  ASSERT_EQ(form.ListBox1->Entry(0), dir_ / "img/x.jpg");
+  form.show();
+  for (int row : {1, 0, 2, 3}) {
+    QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {},
+                      form.ListBox1->visualItemRect(form.ListBox1->item(row)).center());
+    QApplication::processEvents();
+  }
+  EXPECT_EQ(form.Image2->size(), QSize(7, 5));
+  EXPECT_EQ(Shown(),
+            std::vector<std::string>({dir_ / "img/x.jpg不是JPG或BMP图片!", dir_ / "pipe.jpg不是JPG或BMP图片!",
+                                      dir_ / "device.bmp不是JPG或BMP图片!"}));
 }
 
 TEST_F(WallpaperList, EditReplacesTheEntryEvenWhenItsPreviewFails) {

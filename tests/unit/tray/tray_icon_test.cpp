@@ -212,6 +212,26 @@ TEST_F(TrayIconTest, WindowsOwnMinimiseGoesToTheTrayOnlyWhileTheIconIsShown) {
   EXPECT_TRUE(window.isVisible());
 }
 
+// An index outside the image list keeps the picture shown, so this session's notification area can
+// always take the icon, then and after the end of configuration.
+TEST(TrayIconIndex, OutOfRangeKeepsAPictureTheNotificationAreaCanShow) {
+  QWidget window;
+  auto* icons = new TImageList(&window);
+  icons->Add(Filled(Qt::red));
+  TTrayIcon tray(nullptr, &window);
+  tray.SetIcons(icons);
+  tray.Loaded();
+  for (int index : {1, -1}) {
+    SCOPED_TRACE(index);
+    tray.SetIconIndex(index);
+    EXPECT_EQ(tray.GetIconIndex(), index);
+    EXPECT_NO_THROW(tray.SetVisible(true));
+    tray.Loaded();
+    EXPECT_EQ(tray.CurrentIcon().toImage().pixelColor(8, 8), QColor(Qt::red));
+    EXPECT_NO_THROW(tray.SetVisible(true));
+  }
+}
+
 TEST(QtNotificationIcon, RefusesOnlyAnIconWithoutAPicture) {
   const auto shell = platform::CreateNotificationIcon();
   NotifyIconRecord record;

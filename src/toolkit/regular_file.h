@@ -1,0 +1,47 @@
+#pragma once
+
+#include <istream>
+#include <memory>
+#include <string>
+
+namespace lumora {
+
+// A file opened for reading that is known to be a regular file, closed when it goes.
+//
+// A name in the wallpaper list can lead to a folder, a named pipe or a device as easily as to a picture.
+// Opening a pipe waits until something writes into it, and a device may never answer; a folder opens but
+// reads as nothing sensible. So every reader of the program's files opens them here: the name is looked at
+// first and only a regular file (or a link to one) is opened, without waiting, and what was opened is
+// checked again, so a name swapped for a pipe in between is caught too.
+class RegularFile {
+ public:
+  // Raises EFOpenError when the file cannot be opened or is anything but a regular file.
+  explicit RegularFile(const std::string& fileName);
+  ~RegularFile();
+  RegularFile(const RegularFile&) = delete;
+  RegularFile& operator=(const RegularFile&) = delete;
+
+  int Descriptor() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+};
+
+// True when the name leads, through any links, to something that is not a regular file: a folder, a named
+// pipe, a device or a socket, none of which RegularFile opens. False for a regular file and for a name
+// where nothing stands.
+bool IsFolderPipeOrDevice(const std::string& fileName);
+
+// A regular file as a seekable input stream, for the picture readers.
+class RegularFileStream : public std::istream {
+ public:
+  // Raises EFOpenError as RegularFile does.
+  explicit RegularFileStream(const std::string& fileName);
+  ~RegularFileStream() override;
+
+ private:
+  class Buffer;
+  std::unique_ptr<Buffer> buffer_;
+};
+
+}  // namespace lumora
