@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/handler_runs.h"
 #include "platform/desktop_wallpaper.h"
 #include "platform/hot_keys.h"
 #include "toolkit/bitmap.h"
@@ -199,6 +200,10 @@ class TForm1 : public QWidget {
   // keeps its picture.
   void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
+  // The window closes for good, which ends the program. Boxes and dialogs still open are answered as
+  // cancelled, and the close comes once every handler that waited on them has returned, so that none of
+  // them goes on after it.
+  void CloseForGood();
 
   void ChangeDisplayStyle(const QRadioButton* button, const platform::DisplayStylePair& pair);
   void SayNotAPicture(const std::string& path);
@@ -210,6 +215,7 @@ class TForm1 : public QWidget {
   // One step of the logo animation: the logo at width logoWidth_, centred in logoStart_.
   void LogoStep();
 
+  HandlerRuns handlers_;
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
   std::unique_ptr<TBitmap> preparedPicture_;
