@@ -2,6 +2,7 @@
 // keep answering, a box never comes twice for one cause, and "退出" from the tray ends the program with the
 // boxes still open, list saved.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <thread>
 
@@ -34,6 +35,9 @@ class OpenBoxesE2e : public LumoraSessionTest {
   }
   void ExitFromTheTrayWithTheListSaved() {
     ChooseFromTrayMenu(*icon_, 2);
+    EndedWithTheListSaved();
+  }
+  void EndedWithTheListSaved() {
     EXPECT_EQ(lumora_->Wait(10s), std::optional<int>(0)) << Log();
     EXPECT_EQ(ReadWholeFile(S().Dir() / "zodeveda.orl"),
               S().Dir() / "gone1.bmp" + "\r\n" + S().Dir() / "gone2.bmp" + "\r\n");
@@ -57,6 +61,14 @@ TEST_F(OpenBoxesE2e, WhileABoxWithoutOwnerIsOpenTheWindowAndTheTrayAnswer) {
   ASSERT_TRUE(main_) << Log();
   ExitFromTheTrayWithTheListSaved();
   EXPECT_EQ(Boxes("消息提示"), 0u);
+}
+
+TEST_F(OpenBoxesE2e, ATerminationSignalWhileABoxIsOpenEndsTheProgramAsExitDoes) {
+  StartOnMissingPictures();
+  ClickButton(*main_, 8, 250);
+  ASSERT_TRUE(D().WaitForWindow("消息提示")) << Log();
+  ASSERT_EQ(::kill(lumora_->Pid(), SIGTERM), 0);
+  EndedWithTheListSaved();
 }
 
 // The X server's screen saver comes on again and again while the user is away: each time it is turned
