@@ -19,9 +19,9 @@ class HandlerRuns {
   // Runs the action once no handler is running any more: at once when none is, otherwise when the last
   // of them returns. From then on no handler starts. Where several are asked for, the first is kept.
   void AfterAll(std::function<void()> action);
-  bool Running(const void* source) const;
 
  private:
+  bool Running(const void* source) const;
   void RunPendingAction();
 
   std::vector<const void*> running_;

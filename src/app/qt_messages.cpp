@@ -18,7 +18,7 @@ void QtMessageSink::Install() {
 
 MessageResult QtMessageSink::Show(const MessageRequest& request) {
   QWidget* owner = request.ownedByMainWindow ? mainWindow_.data() : nullptr;
-  // On the heap: the owner would otherwise delete a box that the program's end found still open.
+  // On the heap and watched: should its owner go first, the box goes with it, and only once.
   const QPointer<QMessageBox> box = new QMessageBox(owner);
   box->setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::NonModal);
   box->setIcon(request.kind == MessageKind::ErrorDisplay ? QMessageBox::Critical
@@ -26,9 +26,9 @@ MessageResult QtMessageSink::Show(const MessageRequest& request) {
                                                          : QMessageBox::NoIcon);
   box->setWindowTitle(QString::fromStdString(request.caption));
   box->setText(QString::fromStdString(request.text));
-  QMessageBox::StandardButton yes = QMessageBox::Ok;
+  QMessageBox::StandardButton accepting = QMessageBox::Ok;
   if (request.yesNo) {
-    yes = QMessageBox::Yes;
+    accepting = QMessageBox::Yes;
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::No);
     box->button(QMessageBox::Yes)->setText(QStringLiteral("是"));
@@ -42,7 +42,7 @@ MessageResult QtMessageSink::Show(const MessageRequest& request) {
   // A box dismissed because the program ends counts as cancelled.
   const int answer = WaitForAnswer(*box);
   delete box.data();
-  return answer == yes ? MessageResult::Ok : MessageResult::Cancel;
+  return answer == accepting ? MessageResult::Ok : MessageResult::Cancel;
 }
 
 }  // namespace lumora
