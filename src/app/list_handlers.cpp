@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 
+#include "app/dialog_loop.h"
 #include "app/graphic_pixmap.h"
 #include "app/list_store.h"
 #include "app/main_form.h"
@@ -37,7 +38,7 @@ std::vector<std::string> WithoutLineBreaks(const std::vector<std::string>& names
 }  // namespace
 
 bool TForm1::Execute(QFileDialog* dialog) {
-  const bool chosen = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+  const bool chosen = WaitForAnswer(*dialog) == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
   // The name box's completion list opens when the folder has been read, which may be after a quick
   // Return closed the dialog: left open, it would take the user's next click in the window.
   if (QWidget* popup = QApplication::activePopupWidget()) popup->close();

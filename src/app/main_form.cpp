@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "app/appearance.h"
+#include "app/dialog_loop.h"
 #include "app/list_store.h"
 #include "app/resources.h"
 #include "app/version_check.h"
@@ -98,6 +99,8 @@ QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title,
   dialog->setNameFilters(filters);
   dialog->setOption(QFileDialog::DontUseNativeDialog);
   dialog->setSizeGripEnabled(true);
+  // It blocks the main window only: the tray icon's menu stays usable, "退出" included.
+  dialog->setWindowModality(Qt::WindowModal);
   return dialog;
 }
 
@@ -137,7 +140,8 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desk
   ListBox1->SetHorizontalExtent(400);
 
   screenSaverGuard_ = platform::CreateScreenSaverGuard([this] { return WMSysCommand(kScScreenSave); });
-  hotKeys_ = hotKeys([this](int id) { RunHandler([this, id] { WMHotKey(id); }); });
+  // A press while the step's message is still open does nothing, so presses never pile up boxes.
+  hotKeys_ = hotKeys([this](int id) { handlers_.Run(hotKeys_.get(), [this, id] { WMHotKey(id); }); });
 }
 
 TForm1::~TForm1() {
@@ -279,7 +283,7 @@ void TForm1::BuildComponents() {
   // About one frame of a 60 Hz screen (and a little more), so that every step of the logo is seen.
   logoSteps_ = new QTimer(this);
   logoSteps_->setInterval(12);
-  connect(logoSteps_, &QTimer::timeout, this, [this] { RunHandler([this] { LogoStep(); }); });
+  connect(logoSteps_, &QTimer::timeout, this, [this] { handlers_.Run(logoSteps_, [this] { LogoStep(); }); });
 
   NMHTTP1 = std::make_shared<TNMHTTP>();
   // Waits on the user-interface thread keep the window alive. The pump serves only this thread: the version
@@ -312,15 +316,17 @@ void TForm1::BuildComponents() {
 
 void TForm1::WireHandlers() {
   auto wire = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
-    connect(sender, signal, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, sender, handler] { handlers_.Run(sender, [this, handler] { (this->*handler)(); }); });
   };
   wire(ListBox1, &TListBox::UserSelected, &TForm1::ListBox1Click);
   connect(Image2, &TImage::MouseDown, this,
           [this](Qt::MouseButton button, Qt::MouseButtons held, int x, int y) {
-            RunHandler([&] { Image2MouseDown(button, held, x, y); });
+            handlers_.Run(Image2, [&] { Image2MouseDown(button, held, x, y); });
           });
-  connect(Image2, &TImage::MouseMove, this,
-          [this](Qt::MouseButtons held, int x, int y) { RunHandler([&] { Image2MouseMove(held, x, y); }); });
+  connect(Image2, &TImage::MouseMove, this, [this](Qt::MouseButtons held, int x, int y) {
+    handlers_.Run(Image2, [&] { Image2MouseMove(held, x, y); });
+  });
   const std::pair<QPushButton*, void (TForm1::*)()> buttons[] = {
       {Button1, &TForm1::Button1Click},   {Button2, &TForm1::Button2Click},
       {Button3, &TForm1::Button3Click},   {Button4, &TForm1::Button4Click},
@@ -342,9 +348,10 @@ void TForm1::WireHandlers() {
   // button's handler also runs for a click on it while it is checked already: the desktop may show a style
   // that no button stands for (see ChangeDisplayStyle).
   for (const auto& radio : radios) {
+    QRadioButton* button = radio.first;
     const auto handler = radio.second;
-    connect(radio.first, &QRadioButton::toggled, this, [this, handler](bool checked) {
-      if (checked) RunHandler([this, handler] { (this->*handler)(); });
+    connect(button, &QRadioButton::toggled, this, [this, button, handler](bool checked) {
+      if (checked) handlers_.Run(button, [this, handler] { (this->*handler)(); });
     });
   }
   for (const auto& style : std::span(radios).first<3>()) {
@@ -352,9 +359,9 @@ void TForm1::WireHandlers() {
     const auto handler = style.second;
     connect(button, &QRadioButton::pressed, this,
             [this, button] { pressedCheckedStyleButton_ = button->isChecked(); });
-    connect(button, &QRadioButton::clicked, this, [this, handler] {
+    connect(button, &QRadioButton::clicked, this, [this, button, handler] {
       if (std::exchange(pressedCheckedStyleButton_, false))
-        RunHandler([this, handler] { (this->*handler)(); });
+        handlers_.Run(button, [this, handler] { (this->*handler)(); });
     });
   }
   wire(N1, &QAction::triggered, &TForm1::N1Click);
@@ -415,8 +422,13 @@ void TForm1::FormClose() {
 }
 
 void TForm1::BitBtn3Click() {
+  CloseForGood();
+}
+
+void TForm1::CloseForGood() {
   ExitAllowed = true;
-  close();
+  DismissOpenDialogs();
+  handlers_.AfterAll([this] { close(); });
 }
 
 void TForm1::EndSession() {
@@ -434,9 +446,7 @@ void TForm1::N3Click() {
 }
 
 void TForm1::Timer3Timer() {
-  if (!NoticeAccepted) return;
-  ExitAllowed = true;
-  close();
+  if (NoticeAccepted) CloseForGood();
 }
 
 void TForm1::Button1Click() {
@@ -450,8 +460,11 @@ void TForm1::N1Click() {
 bool TForm1::WMSysCommand(unsigned command) {
   if (!CheckBox4->isChecked() || command != kScScreenSave) return false;
   // The box is shown once the system's notification has been answered, so the refusal takes effect at once.
+  // While it is open, further refusals are silent: a user away for the night finds one box, not one for
+  // each time the screen saver would have started.
   QMetaObject::invokeMethod(
-      this, [this] { RunHandler([this] { ShowScreenSaverRefusal(); }); }, Qt::QueuedConnection);
+      this, [this] { handlers_.Run(screenSaverGuard_.get(), [this] { ShowScreenSaverRefusal(); }); },
+      Qt::QueuedConnection);
   return true;
 }
 

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/handler_runs.h"
 #include "platform/desktop_wallpaper.h"
 #include "platform/hot_keys.h"
 #include "toolkit/bitmap.h"
@@ -202,6 +203,10 @@ class TForm1 : public QWidget {
   // keeps its picture. A folder, pipe or device of that name is said to be no picture.
   void PreviewEntry(const std::string& entry);
   void ShowScreenSaverRefusal();
+  // The window closes for good, which ends the program. Boxes and dialogs still open are answered as
+  // cancelled, and the close comes once every handler that waited on them has returned, so that none of
+  // them goes on after it.
+  void CloseForGood();
 
   void ChangeDisplayStyle(QRadioButton* button, const platform::DisplayStylePair& pair);
   void CheckStyleButtonAgain();
@@ -216,6 +221,7 @@ class TForm1 : public QWidget {
   // The window was shown, hidden, minimised or restored: a sequence under way pauses or goes on.
   void LogoSeenChanged();
 
+  HandlerRuns handlers_;
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
   std::unique_ptr<TBitmap> preparedPicture_;

@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 
+#include "app/dialog_loop.h"
+
 namespace lumora {
 
 QtMessageSink& QtMessageSink::Instance() {
@@ -16,28 +18,31 @@ void QtMessageSink::Install() {
 
 MessageResult QtMessageSink::Show(const MessageRequest& request) {
   QWidget* owner = request.ownedByMainWindow ? mainWindow_.data() : nullptr;
-  QMessageBox box(owner);
-  box.setIcon(request.kind == MessageKind::ErrorDisplay ? QMessageBox::Critical
-              : request.yesNo                           ? QMessageBox::Warning
-                                                        : QMessageBox::NoIcon);
-  box.setWindowTitle(QString::fromStdString(request.caption));
-  box.setText(QString::fromStdString(request.text));
+  // On the heap and watched: should its owner go first, the box goes with it, and only once.
+  const QPointer<QMessageBox> box = new QMessageBox(owner);
+  box->setWindowModality(owner != nullptr ? Qt::WindowModal : Qt::NonModal);
+  box->setIcon(request.kind == MessageKind::ErrorDisplay ? QMessageBox::Critical
+               : request.yesNo                           ? QMessageBox::Warning
+                                                         : QMessageBox::NoIcon);
+  box->setWindowTitle(QString::fromStdString(request.caption));
+  box->setText(QString::fromStdString(request.text));
+  QMessageBox::StandardButton accepting = QMessageBox::Ok;
   if (request.yesNo) {
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
-    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
-    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
-    return box.exec() == QMessageBox::Yes ? MessageResult::Ok : MessageResult::Cancel;
-  }
-  if (request.okCancel) {
-    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    accepting = QMessageBox::Yes;
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    box->button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box->button(QMessageBox::No)->setText(QStringLiteral("否"));
   } else {
-    box.setStandardButtons(QMessageBox::Ok);
+    box->setStandardButtons(request.okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    if (request.okCancel) box->button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
   }
-  box.setDefaultButton(QMessageBox::Ok);
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-  if (request.okCancel) box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
-  return box.exec() == QMessageBox::Ok ? MessageResult::Ok : MessageResult::Cancel;
+  // A box dismissed because the program ends counts as cancelled.
+  const int answer = WaitForAnswer(*box);
+  delete box.data();
+  return answer == accepting ? MessageResult::Ok : MessageResult::Cancel;
 }
 
 }  // namespace lumora

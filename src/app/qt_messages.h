@@ -7,8 +7,10 @@
 
 namespace lumora {
 
-// Shows the program's messages as Qt message boxes: without owner (their own task-bar entry, centred on
-// the screen) unless the message belongs to the main window.
+// Shows the program's messages as Qt message boxes. A box without owner has its own task-bar entry, sits
+// in the middle of the screen and blocks nothing: the main window and the tray icon stay usable while it
+// is open, and the code that asked waits for the answer all the same. A box that belongs to the main
+// window blocks that window only.
 class QtMessageSink final : public MessageSink {
  public:
   static QtMessageSink& Instance();

@@ -89,7 +89,11 @@ class TimerHoldingSink final : public MessageSink {
       : shown_(shown), timer_(timer), running_(running) {}
   MessageResult Show(const MessageRequest& request) override {
     timer_->stop();
+    // While the step waits for its answer the window stays usable, and what other handlers say meanwhile
+    // goes straight to the display: their boxes neither hold nor start the rotation.
+    SetMessageSink(shown_);
     const MessageResult result = shown_ != nullptr ? shown_->Show(request) : MessageResult::Ok;
+    SetMessageSink(this);
     if (running_) timer_->start();
     return result;
   }
@@ -146,8 +150,10 @@ void TForm1::RotationStep(std::int32_t& position) {
   }
   // Only the highlight follows the wallpaper: the preview stays with the user's own choice.
   ListBox1->SetItemIndex(position);
-  ApplyBmpFile();
+  // The position moves on before the wallpaper goes to the desktop, which may have something to say: the
+  // step is done with its position before any box of it opens.
   advance();
+  ApplyBmpFile();
 }
 
 void TForm1::RadioButton4Click() {

@@ -53,15 +53,15 @@ bool TForm1::JpgToBmp(const std::string& source, const std::string& target) {
 }
 
 void TForm1::ApplyBmpFile() {
+  // The pixels just written go along, so a desktop that paints them itself need not read them back.
+  desktop_->SetWallpaper(BmpFile, preparedPicture_.get());
+  preparedPicture_.reset();
   // A desktop's refusal goes unreported, as it always has; a session with no way at all to set a wallpaper
-  // is said once, or the button would seem to do nothing.
+  // is said once, or the button would seem to do nothing. Said last, as the window stays usable meanwhile.
   if (!desktop_->CanSetWallpaper() && !toldNoDesktop_) {
     toldNoDesktop_ = true;
     MessageBox("Lumora不能在这个桌面(" + desktop_->Name() + ")上设置墙纸!", "错误提示");
   }
-  // The pixels just written go along, so a desktop that paints them itself need not read them back.
-  desktop_->SetWallpaper(BmpFile, preparedPicture_.get());
-  preparedPicture_.reset();
 }
 
 void TForm1::RadioButton1Click() {

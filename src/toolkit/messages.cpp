@@ -41,7 +41,8 @@ MessageResult OwnedMessageBox(const std::string& text, const std::string& captio
 }
 
 void ShowMessage(const std::string& text) {
-  Deliver({MessageKind::ShowMessage, text, ApplicationTitle(), false, false});
+  // The toolkit's dialog is modal: it holds the program's windows, never the tray icon.
+  Deliver({MessageKind::ShowMessage, text, ApplicationTitle(), true, false});
 }
 
 MessageResult AskOkCancel(const std::string& text, const std::string& caption) {

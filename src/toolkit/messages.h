@@ -43,7 +43,7 @@ MessageSink* GetMessageSink();
 MessageResult MessageBox(const std::string& text, const std::string& caption);
 // The same, modal to the main window.
 MessageResult OwnedMessageBox(const std::string& text, const std::string& caption);
-// The plain message dialog, captioned with the application title.
+// The plain message dialog, captioned with the application title and modal to the main window.
 void ShowMessage(const std::string& text);
 // A box with OK and Cancel that belongs to no window.
 MessageResult AskOkCancel(const std::string& text, const std::string& caption);

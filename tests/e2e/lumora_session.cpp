@@ -1,5 +1,6 @@
 #include "e2e/lumora_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -109,6 +110,24 @@ std::optional<std::array<int, 3>> LumoraSessionTest::PixelAt(const std::string& 
   std::array<int, 3> pixel{};
   if (std::sscanf(rgb.c_str(), "%d %d %d", &pixel[0], &pixel[1], &pixel[2]) != 3) return std::nullopt;
   return pixel;
+}
+
+void LumoraSessionTest::ChooseFromTrayMenu(unsigned long icon, int item) {
+  // The menu is the window of its size that the click brings up: a message box may be of that size too.
+  const std::vector<unsigned long> before = D().FindWindowsOfClass("lumora");
+  D().Click(icon, 8, 8, 3);
+  std::optional<unsigned long> menu;
+  for (int i = 0; i < 50 && !menu; ++i) {
+    for (unsigned long w : D().FindWindowsOfClass("lumora")) {
+      if (std::find(before.begin(), before.end(), w) != before.end()) continue;
+      const WindowGeometry g = D().Geometry(w);
+      if (g.height > 40 && g.height < 150 && g.width < 300) menu = w;
+    }
+    if (!menu) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(menu) << Log();
+  const WindowGeometry g = D().Geometry(*menu);
+  D().Click(*menu, 20, g.height * (2 * item + 1) / 6);
 }
 
 std::optional<unsigned long> LumoraSessionTest::TitledBox() {

@@ -67,6 +67,8 @@ class LumoraSessionTest : public ::testing::Test {
   void ClickControl(unsigned long window, int left, int top, int width, int height) {
     D().Click(window, left + width / 2, top + height / 2);
   }
+  // Right-clicks the tray icon and clicks the menu's item (0, 1 or 2 of three).
+  void ChooseFromTrayMenu(unsigned long icon, int item);
   // A message box captioned with the program's title alone: like the main window and the tray icon, but of
   // a size between theirs.
   std::optional<unsigned long> TitledBox();

@@ -13,24 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Startup : public LumoraSessionTest {
- protected:
-  // Right-clicks the tray icon and clicks the menu's item (0, 1 or 2 of three).
-  void ChooseFromTrayMenu(unsigned long icon, int item) {
-    D().Click(icon, 8, 8, 3);
-    std::optional<unsigned long> menu;
-    for (int i = 0; i < 50 && !menu; ++i) {
-      for (unsigned long w : D().FindWindowsOfClass("lumora")) {
-        const WindowGeometry g = D().Geometry(w);
-        if (g.height > 40 && g.height < 150 && g.width < 300) menu = w;
-      }
-      if (!menu) std::this_thread::sleep_for(100ms);
-    }
-    ASSERT_TRUE(menu) << Log();
-    const WindowGeometry g = D().Geometry(*menu);
-    D().Click(*menu, 20, g.height * (2 * item + 1) / 6);
-  }
-};
+using Startup = LumoraSessionTest;
 
 TEST_F(Startup, SplashStaysThreeSecondsThenTheMainWindowShows) {
   auto lumora = S().Start();

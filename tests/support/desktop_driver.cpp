@@ -1,6 +1,7 @@
 #include "support/desktop_driver.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/scrnsaver.h>
 
 #include <cstdio>
 #include <sstream>
@@ -113,6 +114,21 @@ void DesktopDriver::RequestClose(unsigned long window) const {
   event.xclient.data.l[1] = CurrentTime;
   XSendEvent(dpy, window, False, NoEventMask, &event);
   XCloseDisplay(dpy);
+}
+
+bool DesktopDriver::ActivateScreenSaver() const {
+  return Run({"xset", "s", "activate"}).exitCode == 0;
+}
+
+bool DesktopDriver::ScreenSaverShowing() const {
+  Display* dpy = XOpenDisplay(server_.Display().c_str());
+  if (dpy == nullptr) return false;
+  XScreenSaverInfo* info = XScreenSaverAllocInfo();
+  const bool on =
+      XScreenSaverQueryInfo(dpy, DefaultRootWindow(dpy), info) != 0 && info->state == ScreenSaverOn;
+  XFree(info);
+  XCloseDisplay(dpy);
+  return on;
 }
 
 bool DesktopDriver::Screenshot(unsigned long window, const std::string& pngPath) const {

@@ -38,6 +38,11 @@ class DesktopDriver {
   // Asks the window to close, as the title bar's close box does.
   void RequestClose(unsigned long window) const;
 
+  // Turns the server's screen saver on, as its idle timer would (`xset s activate`); false if xset failed.
+  bool ActivateScreenSaver() const;
+  // Whether the server's screen saver is on now, by the server's own account.
+  bool ScreenSaverShowing() const;
+
   // Writes a PNG of the window (or of the whole screen when window is 0).
   bool Screenshot(unsigned long window, const std::string& pngPath) const;
 

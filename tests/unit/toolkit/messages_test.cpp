@@ -38,7 +38,7 @@ TEST_F(MessagesTest, EachKindOfMessageReachesTheSinkAsDescribed) {
   const MessageRequest expected[] = {
       {MessageKind::MessageBox, "free", "Cap 1", false, false},
       {MessageKind::MessageBox, "owned", "Cap 2", true, false},
-      {MessageKind::ShowMessage, "plain", "Lumora Test", false, false},
+      {MessageKind::ShowMessage, "plain", "Lumora Test", true, false},
       {MessageKind::Question, "sure?", "Cap 3", false, true},
       {MessageKind::ErrorDisplay, "'12a' is not a valid integer value", "Lumora Test", true, false},
       {MessageKind::ErrorDisplay, "not one of ours", "Lumora Test", true, false},
