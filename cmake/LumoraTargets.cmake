@@ -1,6 +1,7 @@
 # Compile options shared by every target of the project.
 add_library(lumora_options INTERFACE)
-target_compile_options(lumora_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor)
+target_compile_options(lumora_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
+                                             -Wold-style-cast -Woverloaded-virtual)
 if(LUMORA_WERROR)
   target_compile_options(lumora_options INTERFACE -Werror)
 endif()
