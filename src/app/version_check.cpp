@@ -16,7 +16,7 @@ namespace lumora {
 
 namespace {
 
-constexpr const char* kOwnVersion = "3.1";
+constexpr const char* kOwnVersion = kVersion;
 // How long the probe may try to connect before the check gives up quietly.
 constexpr int kProbeTimeoutMs = 5000;
 
