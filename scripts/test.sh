@@ -4,6 +4,7 @@
 #   --sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer
 #   --quick     builds and runs only the unit and widget tests (no X server, no real program): the
 #               edit-build-test loop, under a minute once built
+#   --configure only configures the test build (for tools that read its compile_commands.json)
 # With CI=true a skipped test fails the run: tests skip when a peer program they compare against (djpeg,
 # cjpeg, ImageMagick, exiftool…) is missing, and a green run must mean every comparison was made.
 set -euo pipefail
@@ -25,9 +26,10 @@ case "${1:-}" in
     targets=(--target quick_tests)
     ctest_args+=(--label-regex '^(unit|widget)$')
     ;;
+  --configure) ;;
   "") ;;
   *)
-    echo "usage: $0 [--sanitize | --quick]" >&2
+    echo "usage: $0 [--sanitize | --quick | --configure]" >&2
     exit 2
     ;;
 esac
@@ -35,6 +37,7 @@ esac
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DLUMORA_WERROR=ON -DLUMORA_FUZZ=ON -DLUMORA_SANITIZE="$sanitize" >/dev/null
+[ "${1:-}" = --configure ] && exit 0
 cmake --build "$build" "${targets[@]}"
 cd "$build"
 if [ "${CI:-}" != "true" ]; then
