@@ -7,6 +7,19 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 "$repo/scripts/setup-debian.sh" run
 
+# The lock Lumora holds while it runs (src/platform/posix/instance_mutex_posix.cpp): one per user, in the
+# user's runtime directory. A second Lumora only shows "已经运行了一个Lumora!" on its own display and ends,
+# which on a virtual X server nobody would see: said here instead, before anything is built.
+if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ "${XDG_RUNTIME_DIR#/}" != "$XDG_RUNTIME_DIR" ] && [ -d "$XDG_RUNTIME_DIR" ]; then
+  lock="$XDG_RUNTIME_DIR/Lumora v2.0.lock"
+else
+  lock="/tmp/lumora-$(id -u)/Lumora v2.0.lock"
+fi
+if [ -z "${DISPLAY:-}" ] && [ -e "$lock" ] && ! flock -n "$lock" true 2>/dev/null; then
+  echo "Lumora is already running for this user, on another display: only one Lumora runs at a time." >&2
+  exit 1
+fi
+
 build="$repo/out/build-run"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_TESTS=OFF -DLUMORA_BENCH=OFF >/dev/null
 cmake --build "$build" --target lumora
@@ -28,20 +41,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The lock Lumora holds while it runs (src/platform/posix/instance_mutex_posix.cpp): one per user, in the
-# user's runtime directory. A second Lumora only shows "已经运行了一个Lumora!" on its own display and ends,
-# which on a virtual X server nobody would see.
-if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ "${XDG_RUNTIME_DIR#/}" != "$XDG_RUNTIME_DIR" ] && [ -d "$XDG_RUNTIME_DIR" ]; then
-  lock="$XDG_RUNTIME_DIR/Lumora v2.0.lock"
-else
-  lock="/tmp/lumora-$(id -u)/Lumora v2.0.lock"
-fi
-
 if [ -z "${DISPLAY:-}" ]; then
-  if [ -e "$lock" ] && ! flock -n "$lock" true 2>/dev/null; then
-    echo "Lumora is already running for this user, on another display: only one Lumora runs at a time." >&2
-    exit 1
-  fi
   # Xvfb picks a free display number and tells it through this pipe.
   fifo=$(mktemp -u)
   mkfifo "$fifo"
