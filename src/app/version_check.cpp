@@ -55,7 +55,7 @@ bool ServerReachable(std::string url) {
   return true;
 }
 
-void Execute(std::shared_ptr<TNMHTTP> client, const std::string& url) {
+void Execute(const std::shared_ptr<TNMHTTP>& client, const std::string& url) {
   if (!ServerReachable(url)) return;
   std::string body;
   try {
