@@ -51,6 +51,7 @@ double Median(std::vector<double> values) {
 bool Curl(const std::string& url, const std::string& output) {
   std::vector<std::string> args = {"curl", "-s", "-o", output, url};
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
@@ -92,11 +93,13 @@ int main(int argc, char** argv) {
 
   const auto wall = [](const std::vector<Sample>& s) {
     std::vector<double> v;
+    v.reserve(s.size());
     for (const Sample& x : s) v.push_back(x.seconds);
     return Median(v);
   };
   const auto cpu = [](const std::vector<Sample>& s) {
     std::vector<double> v;
+    v.reserve(s.size());
     for (const Sample& x : s) v.push_back(x.cpuSeconds);
     return Median(v);
   };

@@ -1,10 +1,24 @@
 #!/bin/bash
 # Builds Lumora and starts it in a data directory (out/run) that holds the sample pictures in img/ and
-# 使用说明.txt. Without a display it starts a virtual X server with a notification area, writes a
+# 使用说明.txt. With a display it runs on the user's own desktop (a wallpaper it sets is the desktop's
+# wallpaper). Without a display it starts a virtual X server with a notification area, writes a
 # screenshot of the main window and keeps running until interrupted (Ctrl+C).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-"$repo/scripts/setup-debian.sh"
+"$repo/scripts/setup-debian.sh" run
+
+# The lock Lumora holds while it runs (src/platform/posix/instance_mutex_posix.cpp): one per user, in the
+# user's runtime directory. A second Lumora only shows "已经运行了一个Lumora!" on its own display and ends,
+# which on a virtual X server nobody would see: said here instead, before anything is built.
+if [ -n "${XDG_RUNTIME_DIR:-}" ] && [ "${XDG_RUNTIME_DIR#/}" != "$XDG_RUNTIME_DIR" ] && [ -d "$XDG_RUNTIME_DIR" ]; then
+  lock="$XDG_RUNTIME_DIR/Lumora v2.0.lock"
+else
+  lock="/tmp/lumora-$(id -u)/Lumora v2.0.lock"
+fi
+if [ -z "${DISPLAY:-}" ] && [ -e "$lock" ] && ! flock -n "$lock" true 2>/dev/null; then
+  echo "Lumora is already running for this user, on another display: only one Lumora runs at a time." >&2
+  exit 1
+fi
 
 build="$repo/out/build-run"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMORA_TESTS=OFF -DLUMORA_BENCH=OFF >/dev/null
@@ -54,7 +68,7 @@ children+=($lumora)
 if [ "$headless" = 1 ]; then
   window=""
   for _ in $(seq 1 100); do
-    window=$(xdotool search --onlyvisible --name '^Lumora v3\.1$' 2>/dev/null | head -n 1 || true)
+    window=$(xdotool search --onlyvisible --name '^Lumora v[0-9.]+$' 2>/dev/null | head -n 1 || true)
     [ -n "$window" ] && break
     sleep 0.2
   done

@@ -4,11 +4,12 @@
 #include <QFont>
 #include <QPalette>
 
+#include "app/build_settings.h"  // kApplicationTitle
+
 class QWidget;
 
 namespace lumora {
 
-inline constexpr const char* kApplicationTitle = "Lumora v3.1";
 inline constexpr int kClientWidth = 608;
 inline constexpr int kClientHeight = 565;
 inline const QColor kSkyBlue(166, 202, 240);

@@ -17,7 +17,7 @@ namespace lumora {
 
 namespace {
 
-constexpr const char* kOwnVersion = "3.1";
+constexpr const char* kOwnVersion = kVersion;
 // How long the probe may try to connect before the check gives up quietly.
 constexpr int kProbeTimeoutMs = 5000;
 
@@ -59,7 +59,7 @@ bool ServerReachable(std::string url) {
   return true;
 }
 
-void Execute(std::shared_ptr<TNMHTTP> client, const std::string& url) {
+void Execute(const std::shared_ptr<TNMHTTP>& client, const std::string& url) {
   if (!ServerReachable(url)) return;
   bool answered = true;
   try {
@@ -111,9 +111,12 @@ void TMyThread::Start(TForm1& form, std::shared_ptr<TNMHTTP> client) {
     ++mailbox.running;
   }
   const auto check = [url = VersionFileUrl()](std::shared_ptr<TNMHTTP> shared) {
-    // The client goes with Execute's argument, before the check counts as over: a client left last to
+    // The client goes at the end of this block, before the check counts as over: a client left last to
     // this thread is destroyed while the program still stands.
-    Execute(std::move(shared), url);
+    {
+      const std::shared_ptr<TNMHTTP> client = std::move(shared);
+      Execute(client, url);
+    }
     HandOver& ending = Mailbox();
     const std::lock_guard<std::mutex> guard(ending.lock);
     --ending.running;

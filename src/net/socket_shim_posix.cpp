@@ -313,7 +313,8 @@ int LookupHost(const std::string& name, std::uint32_t& address) {
     case EAI_FAIL:
       return kWsaNoRecovery;
 #ifdef EAI_NODATA
-    case EAI_NODATA:
+    // Not one label with the next: either may be missing on a system.
+    case EAI_NODATA:  // NOLINT(bugprone-branch-clone)
       return kWsaNoData;
 #endif
 #ifdef EAI_ADDRFAMILY

@@ -22,10 +22,11 @@ class EAbort : public Exception {
   EAbort() : Exception("Operation aborted") {}
 };
 
-#define LUMORA_EXCEPTION(Name, Base) \
-  class Name : public Base {         \
-   public:                           \
-    using Base::Base;                \
+// Names of classes cannot be parenthesised.
+#define LUMORA_EXCEPTION(Name, Base)                                  \
+  class Name : public Base { /* NOLINT(bugprone-macro-parentheses) */ \
+   public:                                                            \
+    using Base::Base;                                                 \
   }
 
 LUMORA_EXCEPTION(EConvertError, Exception);

@@ -16,7 +16,7 @@ std::string& Title() {
   return title;
 }
 
-MessageResult Deliver(MessageRequest request) {
+MessageResult Deliver(const MessageRequest& request) {
   if (MessageSink* sink = installedSink.load()) return sink->Show(request);
   std::cerr << (request.caption.empty() ? std::string() : request.caption + ": ") << request.text << '\n';
   return MessageResult::Ok;

@@ -24,8 +24,8 @@ TEST_F(Startup, SplashStaysThreeSecondsThenTheMainWindowShows) {
   const WindowGeometry g = S().Driver().Geometry(*splash);
   EXPECT_EQ(g.width, 161);
   EXPECT_EQ(g.height, 137);
-  EXPECT_NEAR(g.x, (1280 - 161) / 2, 1);  // centred on the 1280 × 1024 screen
-  EXPECT_NEAR(g.y, (1024 - 137) / 2, 1);
+  EXPECT_NEAR(g.x, (1280 - 161) / 2.0, 1);  // centred on the 1280 × 1024 screen
+  EXPECT_NEAR(g.y, (1024 - 137) / 2.0, 1);
   ASSERT_TRUE(S().Driver().Screenshot(*splash, S().Dir() / "splash.png"));
 
   const auto main = S().WaitForMainWindow();

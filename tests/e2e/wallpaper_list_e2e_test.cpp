@@ -64,6 +64,15 @@ class WallpaperListE2e : public LumoraSessionTest {
     if (!shown) return false;
     return std::abs((*shown)[0] - r) < 24 && std::abs((*shown)[1] - g) < 24 && std::abs((*shown)[2] - b) < 24;
   }
+  // Whether the window comes to show about that colour at a point within five seconds.
+  bool WaitForColour(unsigned long window, int x, int y, int r, int g, int b) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!ShowsColour(window, x, y, r, g, b)) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(100ms);
+    }
+    return true;
+  }
   static bool WaitForFile(const std::string& path) {
     for (int i = 0; i < 50 && !fs::exists(path); ++i) std::this_thread::sleep_for(100ms);
     return fs::exists(path);
@@ -82,8 +91,7 @@ TEST_F(WallpaperListE2e, FirstStartListsTheSamplesPreviewsDragsAndTheListComesBa
 
   // dawn, lagoon, red, sky, then the bitmaps: blue, tiles.
   ClickRow(*main, 2);
-  std::this_thread::sleep_for(500ms);
-  EXPECT_TRUE(ShowsColour(*main, 340, 30, 255, 0, 0)) << Log();
+  EXPECT_TRUE(WaitForColour(*main, 340, 30, 255, 0, 0)) << Log();
   // Dragged 30 pixels right and 20 down; the next picture shows at the same place.
   D().Run({"xdotool",
            "mousemove",
@@ -107,9 +115,8 @@ TEST_F(WallpaperListE2e, FirstStartListsTheSamplesPreviewsDragsAndTheListComesBa
            "1"});
   ClickRow(*main, 4);
   ASSERT_TRUE(WaitForFile(S().Dir() / "zodeveda.jpg")) << Log();
-  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(WaitForColour(*main, 375, 55, 0, 0, 255));
   EXPECT_FALSE(ShowsColour(*main, 340, 30, 0, 0, 255));
-  EXPECT_TRUE(ShowsColour(*main, 375, 55, 0, 0, 255));
 
   ClickButton(*main, 522, 528);  // "退出"
   ASSERT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();

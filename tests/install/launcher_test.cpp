@@ -144,7 +144,8 @@ TEST_P(InstalledProgram, FirstStartListsTheSamplesAndLaterStartsKeepTheUsersFile
   // The samples, JPEG pictures first, as the first run listed them; saved by "退出".
   EXPECT_EQ(Names(data + "/img"), Names(kSamples));
   EXPECT_EQ(ReadWholeFile(data + "/zodeveda.orl"), data + "/img/dawn.jpg\r\n" + data + "/img/lagoon.jpg\r\n" +
-                                                        data + "/img/sky.jpg\r\n" + data + "/img/tiles.bmp\r\n");
+                                                       data + "/img/sky.jpg\r\n" + data +
+                                                       "/img/tiles.bmp\r\n");
   EXPECT_TRUE(Names(dir_ / "home").empty());  // nothing of Lumora's in the home directory
 
   fs::remove(data + "/img/dawn.jpg");
@@ -154,7 +155,8 @@ TEST_P(InstalledProgram, FirstStartListsTheSamplesAndLaterStartsKeepTheUsersFile
   EXPECT_EQ(ReadWholeFile(data + "/" + kHelp), "我的笔记");
   // The saved list came back (the missing picture stays listed until the user takes it out).
   EXPECT_EQ(ReadWholeFile(data + "/zodeveda.orl"), data + "/img/dawn.jpg\r\n" + data + "/img/lagoon.jpg\r\n" +
-                                                        data + "/img/sky.jpg\r\n" + data + "/img/tiles.bmp\r\n");
+                                                       data + "/img/sky.jpg\r\n" + data +
+                                                       "/img/tiles.bmp\r\n");
   EXPECT_TRUE(Names(dir_ / "home").empty());
 }
 

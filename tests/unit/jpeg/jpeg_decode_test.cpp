@@ -190,7 +190,7 @@ class JpegRefused : public ::testing::Test {
 };
 
 TEST_F(JpegRefused, NotAJpegFailsAtLoadWithTheCodecsCodeAndKeepsTheBytes) {
-  const std::string gif = "GIF89a\x01\x00\x01\x00\x00\x00\x00;";
+  const std::string gif("GIF89a\x01\x00\x01\x00\x00\x00\x00;", 14);  // NUL bytes included
   TJPEGImage image;
   try {
     LoadBytes(image, gif);

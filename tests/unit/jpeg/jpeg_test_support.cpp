@@ -122,7 +122,7 @@ Picture FromBitmap(const TBitmap& bitmap) {
             {},
             {}};
   if (p.bits == 8) p.palette = bitmap.GetPalette();
-  const auto used = static_cast<std::ptrdiff_t>(p.width * (p.bits / 8));
+  const auto used = static_cast<std::ptrdiff_t>(p.width) * (p.bits / 8);
   for (int y = 0; y < p.height; ++y) p.rows.emplace_back(bitmap.ScanLine(y), bitmap.ScanLine(y) + used);
   return p;
 }

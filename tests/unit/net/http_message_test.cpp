@@ -114,7 +114,7 @@ TEST(BuildHttpRequest, OptionalLinesFollowInTheirOrderThroughAProxy) {
       "From: me@x",
       "Cookie: a=b",
       "Referer: http://r/",
-      "Authorization: Basic "
+      "Authorization: Basic "  // NOLINT(bugprone-suspicious-missing-comma): one header, split
       "bHVtb3JhLXVzZXItd2l0aC1hLXJhdGhlci1sb25nLW5hbWU6cGFzcyB3b3JkOnBhc3Mgd29yZDpwYXNzIHdvcm"
       "Q6cGFzcyB3b3JkOnBhc3Mgd29yZDo=",
       kForm,

@@ -23,7 +23,6 @@ namespace {
 using test_support::ScriptedPeer;
 using test_support::ScriptedServer;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
@@ -142,7 +141,7 @@ TEST(PowersockConnect, AnUnansweredConnectTimesOut) {
   int fillers[2];
   for (int& filler : fillers) {
     filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    static_cast<void>(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address));
   }
   ScriptedPeer::Pause(50);
 

@@ -116,7 +116,7 @@ ScriptedServer::~ScriptedServer() {
 int ScriptedServer::RefusingPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   const sockaddr_in address = Loopback(0);
-  ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  static_cast<void>(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address));
   const int port = BoundPort(fd);
   ::close(fd);
   return port;

@@ -78,7 +78,7 @@ TEST_F(RegistryTest, AwkwardValuesAndNamesRoundTripExactly) {
       "[HKEY_CURRENT_USER\\Fake]",
       "; not a comment",
       "# nor this",
-      std::string("nul\0inside", 11),
+      std::string("nul\0inside", 10),
       std::string("\0", 1),
       "\xFF\xFE not UTF-8 \xC0\xAF \xED\xA0\x80",
       "\x7F\x01\x1B[0m",
