@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws Lumora's pictures with ImageMagick. The results are committed, so a build never needs this script;
 # run it again only to change the artwork.
 set -eu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the sample wallpapers that a first run finds in img/. The results are committed under data/img.
 set -eu
 cd "$(dirname "$0")/../data/img"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Get of one large body from a local web server, in file mode and in string mode, against curl fetching the
 // same URL in the same run. Prints the medians and each mode's ratio to curl, with the processor time spent
 // per transfer; exits 1 when a mode takes more than 1.2 × curl's time or a transfer is wrong.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Converts a JPEG file into a BMP file the way applying a wallpaper does: load, assign to a bitmap
 // (which decodes), save the bitmap. Timed and measured from outside by run_jpeg_to_bmp.sh.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timed rotation left running: the real window, a one-second interval over the given JPEG pictures,
 // the wallpaper painted on the X root (no desktop environment). Every ten seconds it notes the process's
 // resident memory and open files and the X server's wallpaper pixmaps; it notes the moment of every

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs bench_http_get (Get of a 64 MiB body in file and string mode against curl) on a private lighttpd bound to
 # loopback. Exits non-zero when a transfer is wrong or a target is missed.
 #

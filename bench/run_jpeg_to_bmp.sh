@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # JPEG → BMP through TJPEGImage, TBitmap and SaveToFile, against `djpeg -dct float -bmp` on the same
 # 3840×2160 photo-like file: median wall time over several runs and peak resident memory of each.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs bench_list_files (the wallpaper list's files in the real main window, against plain Qt) in a scratch
 # directory with its own settings store and runtime directory, on a private X server when there is no
 # display. Exits non-zero when a result is wrong or a target is missed.

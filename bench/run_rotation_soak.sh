@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A one-second timed rotation over five 4K photo-like JPEGs on a private 3840×2160 X screen with no desktop,
 # left running (ten minutes by default; an hour once by hand: run_rotation_soak.sh BENCH 60). Prints a
 # sample every ten seconds and a summary against the targets; fails when one is missed.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # "设为墙纸" of a 3840×2160 photo-like JPEG onto a 3840×2160 X screen with no desktop, centred and stretched,
 # against the peer pipeline `djpeg -dct float -bmp` then `feh --bg-center` / `--bg-scale` of its result;
 # and of a 4K BMP against feh and hsetroot alone. Medians of several runs, timed in this one script run.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the benchmark scripts: a scratch directory ($work) removed at exit, and private_xvfb SIZE,
 # which starts an X server of that size on a free display, exports DISPLAY and stops the server at exit.
 work=$(mktemp -d)

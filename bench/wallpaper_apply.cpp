@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "设为墙纸" as the window does it — PrepareBmpFile then ApplyBmpFile — onto the X11 root window, for a
 // JPEG picture in the centred and the stretched style, and for a BMP picture. Prints one median per case,
 // in milliseconds. Run by run_wallpaper.sh, on an X server of the picture's size with no desktop running.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compile options shared by every target of the project.
 add_library(lumora_options INTERFACE)
 target_compile_options(lumora_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages of Lumora the Debian way (dpkg-buildpackage on debian/, debhelper and CMake)
 # from a copy of the sources, and leaves them in out/package/ (or the directory given):
 #   lumora_<version>_<arch>.deb         the program

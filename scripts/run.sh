@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Lumora and starts it in a data directory (out/run) that holds the sample pictures in img/ and
 # 使用说明.txt. With a display it runs on the user's own desktop (a wallpaper it sets is the desktop's
 # wallpaper). Without a display it starts a virtual X server with a notification area, writes a

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs on Debian 12 what one use of the repository needs, and nothing that is already there:
 #   setup-debian.sh run      building Lumora and running it (./scripts/run.sh)
 #   setup-debian.sh package  building the Debian package (./packaging/build-deb.sh)

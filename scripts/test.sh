@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Lumora with every test (unit, widget, X11 under a private Xvfb, end-to-end, fuzzing) and runs
 # them all.
 #   --sanitize  the same under AddressSanitizer and UndefinedBehaviorSanitizer

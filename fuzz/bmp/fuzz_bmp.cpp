@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the BMP reader; whatever it accepts must also save.
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer harness: any bytes as a server's reply, cut into lines the way the socket's line read does,
 // through the reply header reader; then the location and cookie it took are used as a redirection would use
 // them, to build the next request. A reply must never be able to add lines to that request (a CR or an LF

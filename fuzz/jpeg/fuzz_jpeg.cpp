@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer harness: any bytes through the EXIF orientation reader, loading, decoding at both depths (with
 // and without a palette to map onto), turning the picture as its orientation says and, for small
 // pictures, encoding the result again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's painted background, the logo animation, and the buttons that lead out of the program:
 // the home page, the download site and the help file.
 #include <QEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing the wallpaper with a system-wide key combination: enabling and disabling it, and one rotation
 // step per press.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wallpaper list in files: saving and opening list files, the list kept between runs, and the
 // pictures a first run starts with.
 #include <QCoreApplication>

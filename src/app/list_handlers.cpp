@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing the wallpaper list, and the preview beside it.
 #include <QApplication>
 #include <QFile>

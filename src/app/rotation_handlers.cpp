@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing the wallpaper by itself: the timed rotation (OK, start, stop, the timer's step), the choice
 // between timed and hot-key mode, and the rotation step that both kinds share.
 #include <QTimer>

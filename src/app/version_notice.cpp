@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The new-version notice: offered every five seconds once the version check has found another version,
 // until the user accepts it and the program ends to let them fetch the new one.
 #include "app/build_settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Setting the selected picture as the wallpaper, and the style the desktop shows it in.
 #include <QSignalBlocker>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "jpeg/jpeg_file_formats.h"
 
 #include "jpeg/jpeg_image.h"

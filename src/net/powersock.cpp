@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket session: start-up, resolution, connect, close, the notifications and the time-out.
 
 #include "net/powersock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving data over an established connection: sending, line reads, captures, transactions, accept.
 
 #include <algorithm>

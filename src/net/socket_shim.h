@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The few socket calls the session makes, with WinSock's contract: error numbers are WinSock's (10000 and up,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket shim on POSIX sockets: errno becomes the WinSock number with the same meaning.
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows BMP files for TBitmap.
 //
 // The reader takes the variants people really have on disk: OS/2 1.x core headers, the Windows 3 info header

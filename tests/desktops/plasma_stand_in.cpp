@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for plasmashell on a private session bus: owns org.kde.plasmashell, answers
 // org.kde.PlasmaShell.evaluateScript on /PlasmaShell, saves every script it gets as RECORD_DIR/NNN.js
 // (numbered from 001) and replies with the content of REPLY_FILE (empty when there is none). A reply that

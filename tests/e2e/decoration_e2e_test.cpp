@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buttons that lead out of the program: the home page, the download site and the help file, each
 // handed to the shell (a recording xdg-open), and the help file looked for in the current directory.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Holds a global key combination the way another program's hot key would: grabs Ctrl+<letter> on the
 // root window (with the NumLock and CapsLock variants), prints "grabbed" and keeps the grab until killed.
 // usage: key_grab_tool LETTER

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program while its message boxes are open, driven like a person would: the window and the tray icon
 // keep answering, a box never comes twice for one cause, and "退出" from the tray ends the program with the
 // boxes still open, list saved.

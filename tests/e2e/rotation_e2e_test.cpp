@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing the wallpaper by itself, driven through the window: a one-second timed rotation in both list
 // orders, and the global hot key pressed from outside the program.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session ending under the running program (a termination signal, the X server going away): it leaves
 // the way "退出" does, list saved, status 0.
 #include <gtest/gtest.h>

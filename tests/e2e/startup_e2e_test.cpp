@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a person meets it: started from a directory, splash first, one copy only, hidden by the
 // close box, ended by "退出".
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version check against real servers on loopback: a newer version brings the notice every five
 // seconds, one at a time, and OK opens the home page and ends the program; every other answer, and no
 // answer at all, leaves no trace.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "设为墙纸" on an X session without a desktop environment: the root window shows the picture in the chosen
 // style, the wallpaper file holds the decoder's exact pixels, and the style holds at the next start.
 #include <gtest/gtest.h>

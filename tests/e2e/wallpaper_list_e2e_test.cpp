@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wallpaper list as a person uses it in the real window: the first start's pictures, the preview and
 // its dragging, the buttons with their dialogs and messages, and the list kept from one start to the next.
 #include <gtest/gtest.h>

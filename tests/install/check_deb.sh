@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian packages that packaging/build-deb.sh left in a directory: the program's package (its name,
 # version, what it depends on, its description), its debug-symbol package, and lintian's verdict on both.
 # Usage: check_deb.sh DIRECTORY VERSION (the project's version)

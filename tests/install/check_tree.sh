@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks an installed tree: what a desktop, a software centre and man need, and the shipped files.
 # Usage: check_tree.sh PREFIX SOURCE_DIR PROGRAM_DIR SHARED_DIR (the last two relative to PREFIX).
 set -uo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The installed "lumora" command: which directory it starts the program in, what it puts there, and the
 // whole installed program started from the desktop's menu, from a cmake --install tree and from the
 // unpacked Debian package.

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes a fresh installed tree for the tests in OUT/root:
 #   stage.sh install BUILD OUT PREFIX   cmake --install of the build directory BUILD with DESTDIR
 #   stage.sh deb SOURCE OUT             the Debian packages built from the sources SOURCE by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bare X11 desktop: the root window read back pixel by pixel after each paint, on servers of our own.
 #include "platform/x11/desktop_wallpaper_x11.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Global hot keys against a real X server: presses come from XTEST (xdotool), the rival program is a plain
 // Xlib connection of the test's own.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paints the root window from a process of its own, for tests that check what outlives the painter and for
 // timing paints of a picture already in memory: root_paint_tool centred|stretched|tiled (FILE.bmp | WxH)
 // [--no-shm] [--repeat N]. A WxH picture is a made-up gradient. Prints one line per paint, in milliseconds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screen-saver guard against a real X server: `xset s activate` turns the server's screen saver on,
 // as its idle timer would.
 #include <unistd.h>

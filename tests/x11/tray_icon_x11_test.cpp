@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray icon against a real notification area: trayer on the test's Xvfb, started and ended by the tests.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // X11 tests run the real widgets against an X server of their own: one Xvfb for the whole binary.
 #include <gtest/gtest.h>
 

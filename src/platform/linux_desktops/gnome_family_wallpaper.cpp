@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GNOME, Unity, Budgie, Cinnamon and MATE keep the wallpaper in GSettings (the dconf backend in a real
 // session). What this backend relies on to make the desktop show a file rewritten under the same name:
 // - dconf drops a write of the value a key already has: no change is reported (checked with `gsettings

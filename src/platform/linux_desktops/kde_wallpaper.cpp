@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KDE Plasma keeps the wallpaper in each desktop containment's configuration, group
 // Wallpaper/org.kde.image/General: Image (a URL) and FillMode (6 pad = centred, 0 stretch, 3 tile). We set
 // them through plasmashell's scripting interface (org.kde.PlasmaShell.evaluateScript on /PlasmaShell), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // XFCE keeps the wallpaper in xfconfd, channel xfce4-desktop: one last-image (string) and one image-style
 // (int) per monitor and workspace, under /backdrop/screen<N>/monitor<ID>/workspace<N>/. We talk to
 // xfconfd over D-Bus (org.xfce.Xfconf: GetAllProperties, SetProperty), as xfconf-query does.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/null/hot_keys_null.h"
 
 namespace lumora::platform {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // xdg-open is the desktop-neutral opener of freedesktop.org: it asks the running desktop (or the MIME
 // database) which application takes the address. It is started directly with the target as its one
 // argument, never through a shell, so no character of a file name or address can become a command.

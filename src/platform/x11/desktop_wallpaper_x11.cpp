@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/x11/desktop_wallpaper_x11.h"
 
 #include <X11/Xatom.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's painted background and its logo animation.
 #include <QPaintEvent>
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window as laid out: every control in its place, with its caption, tag and state.
 #include <QAbstractButton>
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window reads when it is built, how closing hides it, and what the real exit does.
 #include <QCheckBox>
 #include <QPushButton>

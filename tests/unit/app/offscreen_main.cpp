@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Widget tests run on Qt's offscreen platform: real widgets and event loop, no X server.
 #include <gtest/gtest.h>
 

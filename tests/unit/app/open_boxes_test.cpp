@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window while its boxes and dialogs are open, shown as the program shows them: a box without owner
 // leaves the window usable, a box of the window blocks it, a handler waiting on its box is not run a
 // second time, and the exit answers whatever is open before the window closes.

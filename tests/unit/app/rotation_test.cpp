@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timed and hot-key rotation through the window's controls: which picture each step hands to the
 // desktop, the controls' states, and what the user is told.
 #include <QTest>

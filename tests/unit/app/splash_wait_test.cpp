@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The splash stays up for three whole seconds from the moment it was painted, measured on a 32-bit
 // millisecond counter that may wrap around.
 #include "app/splash_wait.h"

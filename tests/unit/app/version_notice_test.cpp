@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The version check's verdict on a reply, and the notice the window offers for it.
 #include <cstdlib>
 #include <filesystem>

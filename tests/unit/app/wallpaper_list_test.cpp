@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wallpaper list as a user edits it: the buttons, the preview and its dragging, list files, the
 // list kept between runs and the first run's pictures.
 #include <sys/stat.h>

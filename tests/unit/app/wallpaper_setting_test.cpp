@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "设为墙纸" and the display style, through the window's controls: what reaches the wallpaper file and the
 // desktop, and what the user is told.
 #include <QTest>

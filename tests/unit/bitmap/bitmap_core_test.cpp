@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bitmap in memory: sizes it refuses, format conversion, and copies that share memory until written.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning bitmaps for the eight EXIF orientations, against pictures written out by hand. Pictures larger
 // than the turner's tiles are compared with ImageMagick in the JPEG tests.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damaged and hostile files: each one is refused with the toolkit's exceptions, without reading outside any
 // buffer or allocating what the header claims, and the bitmap keeps the picture it had.
 

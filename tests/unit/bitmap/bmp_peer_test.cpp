@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BMP files exchanged with ImageMagick, the reference every other program is measured by: we read what it
 // writes in each of its BMP flavours exactly as it reads them itself, and it reads what we write.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the BMP variants ImageMagick does not write, crafted byte by byte.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving: the file layout other programs rely on, round trips, and stream failures.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding checked against djpeg, which runs the same codec: given float DCT it uses our settings, as
 // block smoothing and fancy upsampling are its defaults, and -colors/-map run the same quantiser.
 

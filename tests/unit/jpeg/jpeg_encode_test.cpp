@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding checked against cjpeg: the same codec given the same settings (quality 90, float DCT,
 // standard tables, simple progression for MultiScan) must write the very same file.
 

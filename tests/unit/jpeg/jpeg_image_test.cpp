@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The image's own bookkeeping: stored data, sharing, palettes, defaults and progress reports.
 
 #include "jpeg/jpeg_image.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // EXIF orientation: the tag as exiftool writes it, read back from the file's bytes, and decoded pictures
 // turned the way ImageMagick turns djpeg's pixels for the orientation it reads from the same file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Shared by the JPEG tests: a scratch directory, the peer programs (cjpeg, djpeg, ImageMagick, exiftool)

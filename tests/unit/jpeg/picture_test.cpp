@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures pick their graphic kind by the file's extension, whatever its case.
 #include "toolkit/picture.h"
 

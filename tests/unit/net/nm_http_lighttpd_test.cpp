@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNMHTTP against a real lighttpd on loopback, checked by what the server logged.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TNMHTTP against a scripted server on loopback: the replies are exactly what each case needs.
 
 #include "net/nm_http.h"

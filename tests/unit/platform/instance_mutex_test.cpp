@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One copy at a time: the second start finds the mutex taken; a copy that died leaves it free.
 #include "platform/instance_mutex.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tray component's tests run on Qt's offscreen platform against a recording notification area.
 #include <gtest/gtest.h>
 
