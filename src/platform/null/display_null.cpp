@@ -1,0 +1,10 @@
+#include "platform/null/null_backends.h"
+
+namespace lumora::platform {
+
+bool NullWindowSystemAvailable(std::string& why) {
+  why.clear();
+  return true;
+}
+
+}  // namespace lumora::platform

@@ -1,0 +1,9 @@
+#include "platform/null/null_backends.h"
+
+namespace lumora::platform {
+
+std::unique_ptr<SessionEndWatch> WatchSessionEndNull() {
+  return nullptr;
+}
+
+}  // namespace lumora::platform

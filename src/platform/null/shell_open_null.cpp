@@ -1,0 +1,9 @@
+#include "platform/null/null_backends.h"
+
+namespace lumora::platform {
+
+bool NullShellOpen(const std::string&) {
+  return false;
+}
+
+}  // namespace lumora::platform
