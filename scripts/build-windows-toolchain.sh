@@ -22,10 +22,18 @@ if [ -n "${LUMORA_WINDOWS_SDK:-}" ]; then
   cache_root=$(dirname "$sdk")
 fi
 complete_mark=.complete
+mkdir -p "$cache_root"
+log="$cache_root/build-$(basename "$sdk").log"
 
-if [ -f "$sdk/$complete_mark" ]; then
-  exit 0
-fi
+# Runs a step with its output in the log, which is shown only when the step fails.
+run() {
+  if ! "$@" >>"$log" 2>&1; then
+    echo "build-windows-toolchain: failed: $*" >&2
+    tail -n 40 "$log" >&2
+    echo "build-windows-toolchain: the whole log is $log" >&2
+    exit 1
+  fi
+}
 
 as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
@@ -78,10 +86,13 @@ add_debian_sources() {
   as_root apt-get update -qq
 }
 
-install_missing_packages >/dev/null
-add_debian_sources >/dev/null
+# The packages are checked on every run: the cache is of no use without the compiler and Wine.
+run install_missing_packages
+if [ -f "$sdk/$complete_mark" ]; then
+  exit 0
+fi
+run add_debian_sources
 
-mkdir -p "$cache_root"
 # One build at a time per cache; a second caller waits and then finds the cache complete.
 exec 9>"$cache_root/.lock"
 flock 9
@@ -98,18 +109,9 @@ esac
 
 rm -rf "$sdk" "$sdk".partial.*
 partial=$(mktemp -d "$sdk.partial.XXXXXX")
-log="$cache_root/build-$(basename "$sdk").log"
 : >"$log"
 cleanup() { rm -rf "$partial"; }
 trap cleanup EXIT
-run() {
-  if ! "$@" >>"$log" 2>&1; then
-    echo "build-windows-toolchain: failed: $*" >&2
-    tail -n 40 "$log" >&2
-    echo "build-windows-toolchain: the whole log is $log" >&2
-    exit 1
-  fi
-}
 # The builds yield to everything else on the machine.
 build() { run nice -n 19 cmake --build "$1" --parallel "$(nproc)"; }
 
