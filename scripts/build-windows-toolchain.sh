@@ -115,7 +115,7 @@ trap cleanup EXIT
 # The builds yield to everything else on the machine.
 build() { run nice -n 19 cmake --build "$1" --parallel "$(nproc)"; }
 
-echo "build-windows-toolchain: building into $sdk (about 20 minutes on 2 cores; log: $log)" >&2
+echo "build-windows-toolchain: building into $sdk (about 20 minutes on 2 idle cores, over an hour at nice 19 on a busy machine; log: $log)" >&2
 sources="$partial/sources"
 mkdir -p "$sources"
 (cd "$sources" && run apt-get source -qq qt6-base libjpeg-turbo googletest)
