@@ -12,16 +12,18 @@ if(LUMORA_SANITIZE)
   target_link_options(lumora_options INTERFACE -fsanitize=address,undefined)
 endif()
 
-# lumora_module(NAME SOURCES ... [DEPS ...] [FUZZED [FUZZ_DEPS ...]]) builds a static library of one module.
+# lumora_module(NAME SOURCES ... [DEPS ...] [PRIVATE_DEPS ...] [FUZZED [FUZZ_DEPS ...]]) builds a static library
+# of one module. DEPS are what its headers expose to users; PRIVATE_DEPS only its sources use, so their
+# include paths and definitions stay out of the modules above it (they are still linked in).
 # A FUZZED module gets, with LUMORA_FUZZ on, a second copy NAME_fuzz built with coverage instrumentation and
 # the sanitizers, for the fuzz harnesses.
 function(lumora_module name)
-  cmake_parse_arguments(M "FUZZED" "" "SOURCES;DEPS;FUZZ_DEPS" ${ARGN})
+  cmake_parse_arguments(M "FUZZED" "" "SOURCES;DEPS;PRIVATE_DEPS;FUZZ_DEPS" ${ARGN})
   add_library(${name} STATIC ${M_SOURCES})
   # Prefixed file names keep our libraries apart from system ones (our jpeg module is not libjpeg.a).
   set_target_properties(${name} PROPERTIES OUTPUT_NAME lumora_${name})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${M_DEPS} PRIVATE lumora_options)
+  target_link_libraries(${name} PUBLIC ${M_DEPS} PRIVATE ${M_PRIVATE_DEPS} lumora_options)
   if(LUMORA_FUZZ AND M_FUZZED)
     add_library(${name}_fuzz STATIC ${M_SOURCES})
     set_target_properties(${name}_fuzz PROPERTIES OUTPUT_NAME lumora_${name}_fuzz)

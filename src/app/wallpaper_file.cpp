@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/wallpaper_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "jpeg/jpeg_image.h"
 #include "toolkit/files.h"
@@ -36,10 +36,10 @@ void CopyWallpaperFile(const std::string& source, const std::string& target) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
+  // The system's own notion of identity (device and inode on POSIX, volume and file index on Windows, whose
+  // stat() leaves the inode at 0); a file that cannot be looked at is not the same as any other.
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
 }
 
 }  // namespace lumora

@@ -2,15 +2,22 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace lumora {
+
+namespace registry_store {
+struct KeyName;
+}
 
 // The hives a key can live under. Unscoped so that code reads as it did on Windows:
 // reg.RootKey = HKEY_LOCAL_MACHINE.
 enum TRootKey { HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG };
 
-// Where TRegistry objects created without a file name keep their values: a process-wide choice so that
-// tests and alternative installs can move the store. Empty text restores the default.
+// Where TRegistry objects created without a file name keep their values, on the systems whose registry is
+// a file of ours (all but Windows, where the values live in the registry itself and the file name is not
+// used): a process-wide choice so that tests and alternative installs can move the store. Empty text
+// restores the default.
 void SetRegistryStorePath(std::string fileName);
 std::string RegistryStorePath();
 
@@ -18,8 +25,9 @@ std::string RegistryStorePath();
 // unset, empty or relative.
 std::string DefaultRegistryStorePath();
 
-// The Windows registry as far as the program uses it, kept in one UTF-8 text file per user. Every hive,
-// HKEY_LOCAL_MACHINE included, is stored there: on Linux there is no machine-wide store a user may write.
+// The Windows registry as far as the program uses it. On Windows it is the registry; elsewhere it is kept
+// in one UTF-8 text file per user. Every hive, HKEY_LOCAL_MACHINE included, is stored there: on Linux there
+// is no machine-wide store a user may write.
 //
 // Key names use Windows notation ("\SOFTWARE\Vendor\Product") and, like value names, compare without
 // regard to ASCII case. Nothing is cached: every read looks at the file and every change re-reads it,
@@ -56,12 +64,13 @@ class TRegistry {
 
  private:
   void CloseIfRootChanged();
-  std::string BaseKey() const;
+  // The open key, else RootKey itself.
+  registry_store::KeyName CurrentKey() const;
 
   std::string storeFileName_;
   bool keyOpen_ = false;
   TRootKey openRoot_ = HKEY_CURRENT_USER;
-  std::string openKey_;  // hive name included: "HKEY_CURRENT_USER\SOFTWARE\Vendor"
+  std::vector<std::string> openPath_;  // below openRoot_: {"SOFTWARE", "Vendor"}
 };
 
 }  // namespace lumora

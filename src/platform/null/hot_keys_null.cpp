@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/null/hot_keys_null.h"
+#include "platform/null/null_backends.h"
 
 namespace lumora::platform {
 
 namespace {
 
-// A session without X11 (Wayland without a portal we support): no combination can be registered.
 class NoHotKeys final : public GlobalHotKeys {
  public:
   bool Register(int, unsigned, unsigned) override { return false; }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/hot_keys.h"
-#include "platform/null/hot_keys_null.h"
+#include "platform/null/null_backends.h"
 
 // Xlib after Qt: its macros (Status, None, Bool…) would break Qt's headers.
 #include <X11/Xlib.h>

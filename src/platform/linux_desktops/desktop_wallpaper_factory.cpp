@@ -6,23 +6,12 @@
 
 #include "platform/desktop_wallpaper.h"
 #include "platform/linux_desktops/linux_desktops.h"
+#include "platform/null/null_backends.h"
 #include "platform/x11/desktop_wallpaper_x11.h"
 
 namespace lumora::platform {
 
 namespace {
-
-// A Wayland session without X (or no session at all) whose desktop keeps no wallpaper setting we know:
-// there is no root window to paint either, so every change is refused and the name tells the user why.
-class UnreachableDesktop final : public DesktopWallpaper {
- public:
-  std::string Name() const override { return "Wayland"; }
-  DisplayStylePair ReadStyle() override { return {}; }
-  void WriteStyle(const DisplayStylePair&) override {}
-  bool SetWallpaper(const std::string&, const TBitmap*) override { return false; }
-  bool Reapply() override { return false; }
-  bool CanSetWallpaper() const override { return false; }
-};
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -58,7 +47,9 @@ std::unique_ptr<DesktopWallpaper> CreateDesktopWallpaper() {
   // Under Wayland with Xwayland the painted root is hidden behind the compositor's desktop, but painting
   // does no harm there, and an X server is all that tests and bare sessions give us to go by.
   if (!Environment("DISPLAY").empty()) return CreateX11RootWallpaper();
-  return std::make_unique<UnreachableDesktop>();
+  // A Wayland session without X (or no session at all) whose desktop keeps no wallpaper setting we know:
+  // there is no root window to paint either, so every change is refused and the name tells the user why.
+  return CreateNullDesktopWallpaper("Wayland");
 }
 
 }  // namespace lumora::platform
