@@ -18,6 +18,9 @@ void QtMessageSink::Install() {
 }
 
 MessageResult QtMessageSink::Show(const MessageRequest& request) {
+  // A message asked for on another thread (an error in a socket timer of the version check, say) must not
+  // build a widget there; it goes to the error stream. Decided without asking Qt, which may be gone by then.
+  if (std::this_thread::get_id() != ownThread_) return WriteToErrorStream(request);
   QWidget* owner = request.ownedByMainWindow ? mainWindow_.data() : nullptr;
   // On the heap and watched: should its owner go first, the box goes with it, and only once.
   const QPointer<QMessageBox> box = new QMessageBox(owner);

@@ -3,6 +3,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <thread>
 
 #include "toolkit/messages.h"
 
@@ -21,6 +22,8 @@ class QtMessageSink final : public MessageSink {
 
  private:
   QPointer<QWidget> mainWindow_;
+  // Boxes are widgets, which live on the thread that made the sink, the user-interface thread.
+  std::thread::id ownThread_ = std::this_thread::get_id();
 };
 
 }  // namespace lumora

@@ -19,11 +19,15 @@ std::string& Title() {
 
 MessageResult Deliver(const MessageRequest& request) {
   if (MessageSink* sink = installedSink.load()) return sink->Show(request);
-  std::cerr << (request.caption.empty() ? std::string() : request.caption + ": ") << request.text << '\n';
-  return MessageResult::Ok;
+  return WriteToErrorStream(request);
 }
 
 }  // namespace
+
+MessageResult WriteToErrorStream(const MessageRequest& request) {
+  std::cerr << (request.caption.empty() ? std::string() : request.caption + ": ") << request.text << '\n';
+  return MessageResult::Ok;
+}
 
 void SetMessageSink(MessageSink* sink) {
   installedSink.store(sink);

@@ -39,6 +39,8 @@ class MessageSink {
 // the message to stderr and answers Ok, so nothing is lost before the user interface exists.
 void SetMessageSink(MessageSink* sink);
 MessageSink* GetMessageSink();
+// What the fallback does: the message on stderr, answered Ok.
+MessageResult WriteToErrorStream(const MessageRequest& request);
 
 // A box with one OK button that belongs to no window.
 MessageResult MessageBox(const std::string& text, const std::string& caption);

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <thread>
 
 #include "app/qt_messages.h"
 #include "unit/app/form_fixture.h"
@@ -214,6 +215,19 @@ TEST_F(OpenBoxes, ExitAnswersWhatIsOpenAndClosesOnceTheirHandlersHaveReturned) {
   // The window is gone for good: nothing starts any more.
   form_->Button12->click();
   EXPECT_TRUE(Open().empty());
+}
+
+// An error raised on the version check's thread reaches the error display there; a box built off the
+// user-interface thread would take the program down.
+TEST_F(OpenBoxes, AMessageFromAnotherThreadOpensNoBox) {
+  MessageResult answer = MessageResult::Cancel;
+  testing::internal::CaptureStderr();
+  std::thread([&answer] { answer = MessageBox("off the window's thread", "错误提示"); }).join();
+  const std::string written = testing::internal::GetCapturedStderr();
+  Settle();
+  EXPECT_EQ(answer, MessageResult::Ok);
+  EXPECT_TRUE(Open().empty());
+  EXPECT_NE(written.find("off the window's thread"), std::string::npos);
 }
 
 }  // namespace
