@@ -1,10 +1,9 @@
-#include "toolkit/readable_name.h"
-
 #include <iconv.h>
 
 #include <optional>
 #include <vector>
 
+#include "toolkit/readable_name.h"
 #include "toolkit/utf8.h"
 
 namespace lumora {
