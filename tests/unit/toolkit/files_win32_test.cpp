@@ -16,10 +16,14 @@ class FilesWin32Test : public ::testing::Test {
   void SetUp() override {
     char base[MAX_PATH + 1] = {};
     ASSERT_GT(::GetTempPathA(sizeof base, base), 0u);
-    folder_ = std::string(base) + "lumora-files-" + std::to_string(::GetCurrentProcessId());
+    // Wine hands out the same process ids run after run, so the time makes the name unique too.
+    folder_ = std::string(base) + "lumora-files-" + std::to_string(::GetCurrentProcessId()) + "-" +
+              std::to_string(::GetTickCount64());
+    startedIn_ = GetCurrentDir();
     ASSERT_TRUE(::CreateDirectoryA(folder_.c_str(), nullptr));
   }
   void TearDown() override {
+    ::SetCurrentDirectoryA(startedIn_.c_str());  // a folder that is someone's working directory stays
     for (const std::string& name : FindFileNames(folder_, "*")) {
       const std::string path = In(name);
       if (!::DeleteFileA(path.c_str())) ::RemoveDirectoryA(path.c_str());
@@ -29,6 +33,7 @@ class FilesWin32Test : public ::testing::Test {
   std::string In(const std::string& name) const { return folder_ + "\\" + name; }
 
   std::string folder_;
+  std::string startedIn_;
 };
 
 TEST_F(FilesWin32Test, AReplacedFileHoldsOnlyTheNewContentsAndLeavesNoTemporaryFile) {
