@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "toolkit/readable_name.h"
-
 #include <iconv.h>
 
 #include <optional>
 #include <vector>
 
+#include "toolkit/readable_name.h"
 #include "toolkit/utf8.h"
 
 namespace lumora {
