@@ -115,8 +115,8 @@ void TMyThread::Start(TForm1& form, std::shared_ptr<TNMHTTP> client) {
     // The client goes at the end of this block, before the check counts as over: a client left last to
     // this thread is destroyed while the program still stands.
     {
-      const std::shared_ptr<TNMHTTP> client = std::move(shared);
-      Execute(client, url);
+      const std::shared_ptr<TNMHTTP> held = std::move(shared);
+      Execute(held, url);
     }
     HandOver& ending = Mailbox();
     const std::lock_guard<std::mutex> guard(ending.lock);
