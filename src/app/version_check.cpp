@@ -13,14 +13,13 @@
 #include "net/http_message.h"
 #include "net/nm_http.h"
 #include "net/powersock.h"
+#include "platform/connection_probe.h"
 
 namespace lumora {
 
 namespace {
 
 constexpr const char* kOwnVersion = kVersion;
-// How long the probe may try to connect before the check gives up quietly.
-constexpr int kProbeTimeoutMs = 5000;
 
 // Where a check hands its result: the window while it lives. The window's destructor clears it under the
 // lock, so a hand-over is either posted before the window starts to go or not at all. It also counts the
@@ -38,30 +37,8 @@ HandOver& Mailbox() {
   return *mailbox;
 }
 
-// Whether the version file's server can be reached at all: a real connection to its host and port through
-// the client's own session, given up after kProbeTimeoutMs. No request is sent.
-bool ServerReachable(std::string url) {
-  TPowersock probe;
-  try {
-    std::string host;
-    int port = 0;
-    ParseHttpUrl(url, host, port);
-    probe.SetHost(host);
-    probe.SetPort(port);
-    probe.SetTimeOut(kProbeTimeoutMs);
-    probe.Connect();
-  } catch (...) {
-    return false;
-  }
-  try {
-    probe.Disconnect();
-  } catch (...) {
-  }
-  return true;
-}
-
 void Execute(const std::shared_ptr<TNMHTTP>& client, const std::string& url) {
-  if (!ServerReachable(url)) return;
+  if (!platform::InternetCheckConnection(url)) return;
   bool answered = true;
   try {
     client->Get(url);

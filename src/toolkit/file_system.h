@@ -21,6 +21,7 @@ using ContentWriter = std::function<int(const ByteSink& sink)>;
 std::string OpenErrorText(const std::string& fileName, const std::string& reason);
 std::string CreateErrorText(const std::string& fileName, const std::string& reason);
 std::string WriteErrorText(const std::string& fileName, const std::string& reason);
+std::string ReadErrorText(const std::string& fileName, const std::string& reason);
 
 // WriteFileText and WriteFileAtomically for any writer of contents (files.h says what they promise).
 void WriteFileWith(const std::string& fileName, const ContentWriter& write);

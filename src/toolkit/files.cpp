@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <ostream>
 #include <streambuf>
 #include <utility>
 #include <vector>
 
+#include "toolkit/exceptions.h"
 #include "toolkit/file_system.h"
+#include "toolkit/regular_file.h"
 
 namespace lumora {
 
@@ -32,6 +35,10 @@ std::string CreateErrorText(const std::string& fileName, const std::string& reas
 
 std::string WriteErrorText(const std::string& fileName, const std::string& reason) {
   return "Error writing file " + Quoted(fileName) + ". " + reason;
+}
+
+std::string ReadErrorText(const std::string& fileName, const std::string& reason) {
+  return "Error reading file " + Quoted(fileName) + ". " + reason;
 }
 
 }  // namespace file_system
@@ -76,6 +83,20 @@ std::string ExtractFilePath(const std::string& fileName) {
 std::string IncludeTrailingPathDelimiter(const std::string& path) {
   if (path.empty() || kPathSeparators.find(path.back()) != std::string_view::npos) return path;
   return path + kPathDelimiter;
+}
+
+std::string ReadFileText(const std::string& fileName) {
+  RegularFile file(fileName);
+  std::string text;
+  if (const std::int64_t size = file.Size(); size > 0) text.reserve(static_cast<std::size_t>(size));
+  std::vector<char> buffer(65536);
+  for (;;) {
+    const std::int64_t got = file.Read(buffer.data(), buffer.size());
+    if (got == 0) break;
+    if (got < 0) throw EReadError(file_system::ReadErrorText(fileName, file.FailureReason()));
+    text.append(buffer.data(), static_cast<std::size_t>(got));
+  }
+  return text;
 }
 
 namespace {

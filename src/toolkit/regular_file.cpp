@@ -1,60 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "toolkit/regular_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <streambuf>
 
-#include "toolkit/exceptions.h"
-
 namespace lumora {
-
-namespace {
-
-[[noreturn]] void CannotOpen(const std::string& fileName, const char* reason) {
-  throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
-}
-
-void RequireRegular(const std::string& fileName, const struct stat& info) {
-  if (S_ISDIR(info.st_mode)) CannotOpen(fileName, std::strerror(EISDIR));
-  if (!S_ISREG(info.st_mode)) CannotOpen(fileName, "Not a regular file");
-}
-
-}  // namespace
-
-RegularFile::RegularFile(const std::string& fileName) {
-  // Looked at before opening: opening a device can have effects of its own, such as rewinding a tape.
-  struct stat info {};
-  if (::stat(fileName.c_str(), &info) != 0) CannotOpen(fileName, std::strerror(errno));
-  RequireRegular(fileName, info);
-  // O_NONBLOCK keeps a pipe put in the file's place since the look from holding the open.
-  fd_ = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd_ < 0) CannotOpen(fileName, std::strerror(errno));
-  try {
-    if (::fstat(fd_, &info) != 0) CannotOpen(fileName, std::strerror(errno));
-    RequireRegular(fileName, info);
-  } catch (...) {
-    ::close(fd_);
-    throw;
-  }
-  // A regular file ignores the flag; reads are ordinary blocking reads all the same.
-  const int flags = ::fcntl(fd_, F_GETFL);
-  if (flags >= 0) ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
-}
-
-RegularFile::~RegularFile() {
-  ::close(fd_);
-}
-
-bool IsFolderPipeOrDevice(const std::string& fileName) {
-  struct stat info {};
-  return ::stat(fileName.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-}
 
 // Reads through a buffer; seeking drops what is buffered, except for asking where it stands.
 class RegularFileStream::Buffer : public std::streambuf {
@@ -64,10 +14,7 @@ class RegularFileStream::Buffer : public std::streambuf {
  protected:
   int_type underflow() override {
     if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-    ssize_t got = 0;
-    do {
-      got = ::read(file_.Descriptor(), buffer_.data(), buffer_.size());
-    } while (got < 0 && errno == EINTR);
+    const std::int64_t got = file_.Read(buffer_.data(), buffer_.size());
     if (got <= 0) {
       Empty();
       return traits_type::eof();
@@ -79,23 +26,23 @@ class RegularFileStream::Buffer : public std::streambuf {
   pos_type seekoff(off_type offset, std::ios_base::seekdir direction,
                    std::ios_base::openmode which) override {
     if ((which & std::ios_base::in) == 0) return Failed();
-    const off_t filePosition = ::lseek(file_.Descriptor(), 0, SEEK_CUR);
+    const std::int64_t filePosition = file_.Position();
     if (filePosition < 0) return Failed();
-    // The descriptor stands past what is still buffered.
-    const off_type here = filePosition - (egptr() - gptr());
+    // The file stands past what is still buffered.
+    const std::int64_t here = filePosition - (egptr() - gptr());
     if (direction == std::ios_base::cur && offset == 0) return pos_type(here);
-    off_t target = 0;
+    std::int64_t target = 0;
     if (direction == std::ios_base::beg) {
-      target = static_cast<off_t>(offset);
+      target = offset;
     } else if (direction == std::ios_base::cur) {
-      target = static_cast<off_t>(here + offset);
+      target = here + offset;
     } else {
-      struct stat info {};
-      if (::fstat(file_.Descriptor(), &info) != 0) return Failed();
-      target = static_cast<off_t>(info.st_size + offset);
+      const std::int64_t size = file_.Size();
+      if (size < 0) return Failed();
+      target = size + offset;
     }
     if (target < 0) return Failed();
-    const off_t now = ::lseek(file_.Descriptor(), target, SEEK_SET);
+    const std::int64_t now = file_.SeekTo(target);
     if (now < 0) return Failed();
     Empty();
     return pos_type(now);

@@ -18,16 +18,14 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/desktop_registry.h"
 #include "platform/x11/x11_error_trap.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/exceptions.h"
-#include "toolkit/registry.h"
 
 namespace lumora::platform {
 
 namespace {
-
-constexpr char kDesktopKey[] = "\\Control Panel\\desktop";
 
 // The error handler is process-wide state: one paint at a time.
 std::mutex g_paintMutex;
@@ -484,22 +482,9 @@ class X11RootWallpaper final : public DesktopWallpaper {
 
   std::string Name() const override { return "X11 root window"; }
 
-  DisplayStylePair ReadStyle() override {
-    try {
-      TRegistry registry;
-      registry.RootKey = HKEY_CURRENT_USER;
-      if (!registry.OpenKey(kDesktopKey, false)) return {};
-      return {registry.ReadString("TileWallPaper"), registry.ReadString("WallpaperStyle")};
-    } catch (const std::exception&) {
-      return {};
-    }
-  }
+  DisplayStylePair ReadStyle() override { return ReadRegistryStylePair(); }
 
-  void WriteStyle(const DisplayStylePair& pair) override {
-    TRegistry registry = OpenForWriting("TileWallPaper");
-    registry.WriteString("TileWallPaper", pair.tileWallPaper);
-    registry.WriteString("WallpaperStyle", pair.wallpaperStyle);
-  }
+  void WriteStyle(const DisplayStylePair& pair) override { WriteRegistryStylePair(pair); }
 
   bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override {
     if (picture != nullptr) {
@@ -509,7 +494,7 @@ class X11RootWallpaper final : public DesktopWallpaper {
     }
     // Recorded only once shown, as Windows does; a store that cannot take it leaves the change half done.
     try {
-      OpenForWriting("Wallpaper").WriteString("Wallpaper", bmpFile);
+      WriteRecordedWallpaper(bmpFile);
     } catch (const std::exception&) {
       return false;
     }
@@ -517,27 +502,11 @@ class X11RootWallpaper final : public DesktopWallpaper {
   }
 
   bool Reapply() override {
-    std::string recorded;
-    try {
-      TRegistry registry;
-      registry.RootKey = HKEY_CURRENT_USER;
-      if (registry.OpenKey(kDesktopKey, false)) recorded = registry.ReadString("Wallpaper");
-    } catch (const std::exception&) {
-      return false;
-    }
+    const std::string recorded = ReadRecordedWallpaper();
     return !recorded.empty() && PaintFile(recorded);
   }
 
  private:
-  static TRegistry OpenForWriting(const std::string& firstValue) {
-    TRegistry registry;
-    registry.RootKey = HKEY_CURRENT_USER;
-    if (!registry.OpenKey(kDesktopKey, true)) {
-      throw ERegistryException("Failed to set data for '" + firstValue + "'");
-    }
-    return registry;
-  }
-
   // Every call reads the file again: the same path may hold a new picture.
   bool PaintFile(const std::string& bmpFile) {
     TBitmap picture;

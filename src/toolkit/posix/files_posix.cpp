@@ -16,7 +16,6 @@
 #include "toolkit/exceptions.h"
 #include "toolkit/file_system.h"
 #include "toolkit/files.h"
-#include "toolkit/regular_file.h"
 
 namespace lumora {
 
@@ -169,10 +168,6 @@ std::vector<std::string> NamesMatching(const std::string& folder, const std::str
 
 namespace {
 
-std::string ReadErrorText(const std::string& fileName, int error) {
-  return "Error reading file \"" + fileName + "\". " + std::strerror(error);
-}
-
 }  // namespace
 
 bool PathExists(const std::string& fileName) {
@@ -185,26 +180,6 @@ bool FileExists(const std::string& fileName) {
   struct stat info {};
   // stat, not lstat: a link to a file is as good as the file for everything the program does with it.
   return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::string ReadFileText(const std::string& fileName) {
-  const RegularFile file(fileName);
-  struct stat info {};
-  if (::fstat(file.Descriptor(), &info) != 0) throw EReadError(ReadErrorText(fileName, errno));
-
-  std::string text;
-  if (info.st_size > 0) text.reserve(static_cast<std::size_t>(info.st_size));
-  std::vector<char> buffer(65536);
-  for (;;) {
-    const ssize_t got = ::read(file.Descriptor(), buffer.data(), buffer.size());
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw EReadError(ReadErrorText(fileName, errno));
-    }
-    text.append(buffer.data(), static_cast<std::size_t>(got));
-  }
-  return text;
 }
 
 std::string GetCurrentDir() {

@@ -11,24 +11,11 @@
 #include "toolkit/exceptions.h"
 #include "toolkit/file_system.h"
 #include "toolkit/files.h"
+#include "toolkit/win32/windows_error.h"
 
 namespace lumora {
 
 namespace {
-
-// The system's own words for an error number, without the line break it ends them with.
-std::string Reason(DWORD error) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason =
-      length > 0 && text != nullptr ? std::string(text, length) : "Error " + std::to_string(error);
-  if (text != nullptr) ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' '))
-    reason.pop_back();
-  return reason;
-}
 
 // Closes the handle on every way out, exceptions included.
 class FileHandle {
@@ -116,11 +103,11 @@ namespace file_system {
 
 void WriteFileWith(const std::string& fileName, const ContentWriter& write) {
   FileHandle file(Create(fileName, CREATE_ALWAYS));
-  if (!file.Valid()) throw EFCreateError(CreateErrorText(fileName, Reason(::GetLastError())));
+  if (!file.Valid()) throw EFCreateError(CreateErrorText(fileName, WindowsErrorText(::GetLastError())));
   if (const int error = write(SinkOf(file.Get())); error != 0)
-    throw EWriteError(WriteErrorText(fileName, Reason(static_cast<DWORD>(error))));
+    throw EWriteError(WriteErrorText(fileName, WindowsErrorText(static_cast<DWORD>(error))));
   if (const DWORD error = file.Close(); error != 0)
-    throw EWriteError(WriteErrorText(fileName, Reason(error)));
+    throw EWriteError(WriteErrorText(fileName, WindowsErrorText(error)));
 }
 
 // Windows keeps no permission bits of the POSIX kind, so newFileMode has nothing to say here; there are no
@@ -141,7 +128,7 @@ void ReplaceFileWith(const std::string& fileName, const ContentWriter& write, un
   }
   if (handle == INVALID_HANDLE_VALUE) {
     if (replacing && MayNotWriteHere(error)) return WriteFileWith(fileName, write);
-    throw EFCreateError(CreateErrorText(fileName, Reason(error)));
+    throw EFCreateError(CreateErrorText(fileName, WindowsErrorText(error)));
   }
   FileHandle file(handle);
 
@@ -161,7 +148,7 @@ void ReplaceFileWith(const std::string& fileName, const ContentWriter& write, un
   if (error != 0) {
     ::DeleteFileA(temporary.c_str());
     if (replacing && MayNotWriteHere(error)) return WriteFileWith(fileName, write);
-    throw EWriteError(WriteErrorText(fileName, Reason(error)));
+    throw EWriteError(WriteErrorText(fileName, WindowsErrorText(error)));
   }
 }
 
@@ -188,26 +175,6 @@ bool FileExists(const std::string& fileName) {
   if (fileName.empty()) return false;
   const DWORD attributes = ::GetFileAttributesA(fileName.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-std::string ReadFileText(const std::string& fileName) {
-  // A folder cannot be opened this way at all, so it fails here with the system's "access denied".
-  FileHandle file(::CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.Valid()) throw EFOpenError(file_system::OpenErrorText(fileName, Reason(::GetLastError())));
-  std::string text;
-  LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0)
-    text.reserve(static_cast<std::size_t>(size.QuadPart));
-  std::vector<char> buffer(65536);
-  for (;;) {
-    DWORD got = 0;
-    if (!::ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-      throw EReadError("Error reading file \"" + fileName + "\". " + Reason(::GetLastError()));
-    if (got == 0) break;
-    text.append(buffer.data(), got);
-  }
-  return text;
 }
 
 std::string GetCurrentDir() {
