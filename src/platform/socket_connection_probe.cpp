@@ -17,7 +17,8 @@ bool InternetCheckConnection(const std::string& url) {
   try {
     std::string host;
     int port = 0;
-    ParseHttpUrl(url, host, port);
+    std::string address = url;  // made whole ("/" added) as it is read
+    ParseHttpUrl(address, host, port);
     probe.SetHost(host);
     probe.SetPort(port);
     probe.SetTimeOut(kProbeTimeoutMs);
