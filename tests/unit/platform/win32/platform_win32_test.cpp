@@ -19,15 +19,16 @@ namespace {
 
 std::string RecordedWallpaper() {
   std::vector<char> path(MAX_PATH + 1, '\0');
-  if (!::SystemParametersInfoA(SPI_GETDESKWALLPAPER, static_cast<UINT>(path.size()), path.data(), 0)) return "?";
+  if (!::SystemParametersInfoA(SPI_GETDESKWALLPAPER, static_cast<UINT>(path.size()), path.data(), 0))
+    return "?";
   return path.data();
 }
 
 std::string DesktopValue(const char* name) {
   char value[64] = {};
   DWORD size = sizeof value;
-  if (::RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, value, &size) !=
-      ERROR_SUCCESS)
+  if (::RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", name, RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS)
     return "?";
   return value;
 }
