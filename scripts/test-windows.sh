@@ -41,7 +41,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine's programs draw windows, so everything runs on an X server of its own.
 on_x_server() { xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24" "$@"; }
 echo "test-windows: preparing the Wine prefix"
-on_x_server sh -c 'wine64 wineboot --init && wineserver --wait'
+on_x_server sh -c 'wineboot --init && wineserver --wait'
 
 status=0
 log="$build/ctest-output.log"

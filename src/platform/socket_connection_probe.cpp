@@ -12,7 +12,7 @@ constexpr int kProbeTimeoutMs = 5000;
 
 }  // namespace
 
-bool InternetCheckConnection(const std::string& url) {
+bool ConnectionAvailable(const std::string& url) {
   TPowersock probe;
   try {
     std::string host;

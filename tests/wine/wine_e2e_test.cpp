@@ -33,17 +33,20 @@ class WineE2e : public ::testing::Test {
     program_ = Env("LUMORA_WINDOWS_PROGRAM");
     if (program_.empty() || Env("WINEPREFIX").empty())
       GTEST_SKIP() << "needs LUMORA_WINDOWS_PROGRAM and WINEPREFIX (scripts/test-windows.sh sets both)";
-    for (const char* tool : {"wine64", "xdotool", "Xvfb", "convert", "djpeg"})
+    for (const char* tool : {"wine", "xdotool", "Xvfb", "convert", "djpeg"})
       if (!ProgramAvailable(tool)) GTEST_SKIP() << tool << " is missing";
     server_ = std::make_unique<XvfbServer>();
     driver_ = std::make_unique<DesktopDriver>(*server_);
     std::filesystem::create_directories(dir_ / "img");
     // Two pictures for a first start to list: a JPEG of four coloured quarters and a BMP.
-    ASSERT_EQ(RunProgram({"convert", "-size", "64x48", "xc:red", "-fill", "blue", "-draw", "rectangle 32,0 63,23",
-                          "-fill", "lime", "-draw", "rectangle 0,24 31,47", "jpg:" + dir_ / "img/quarters.jpg"})
-                  .exitCode,
-              0);
-    ASSERT_EQ(RunProgram({"convert", "-size", "40x30", "xc:#2060a0", "BMP3:" + dir_ / "img/plain.bmp"}).exitCode, 0);
+    ASSERT_EQ(
+        RunProgram({"convert", "-size", "64x48", "xc:red", "-fill", "blue", "-draw", "rectangle 32,0 63,23",
+                    "-fill", "lime", "-draw", "rectangle 0,24 31,47", "jpg:" + dir_ / "img/quarters.jpg"})
+            .exitCode,
+        0);
+    ASSERT_EQ(
+        RunProgram({"convert", "-size", "40x30", "xc:#2060a0", "BMP3:" + dir_ / "img/plain.bmp"}).exitCode,
+        0);
   }
 
   void TearDown() override {
@@ -61,7 +64,8 @@ class WineE2e : public ::testing::Test {
   std::unique_ptr<ChildProcess> Start(const std::string& log = "lumora.log") const {
     ProcessOptions options = Options();
     options.outputFile = dir_ / log;
-    return std::make_unique<ChildProcess>(std::vector<std::string>{"wine64", program_ + "/lumora.exe"}, options);
+    return std::make_unique<ChildProcess>(std::vector<std::string>{"wine", program_ + "/lumora.exe"},
+                                          options);
   }
 
   std::optional<unsigned long> WaitForMainWindow() const {
@@ -83,7 +87,7 @@ class WineE2e : public ::testing::Test {
   // A value of HKEY_CURRENT_USER\Control Panel\Desktop as Wine's registry holds it now.
   std::string DesktopValue(const std::string& name) const {
     const RunResult query =
-        RunProgram({"wine64", "reg", "query", "HKCU\\Control Panel\\Desktop", "/v", name}, Options());
+        RunProgram({"wine", "reg", "query", "HKCU\\Control Panel\\Desktop", "/v", name}, Options());
     std::istringstream lines(query.output);
     for (std::string line; std::getline(lines, line);) {
       const auto type = line.find("REG_SZ");
@@ -138,10 +142,11 @@ TEST_F(WineE2e, SetsAJpegAndABmpAsTheWallpaperWritesTheStylePairAndSavesTheListA
   ClickRow(*main, 0);
   ClickButton(*main, 8, 250);  // 设为墙纸
   ASSERT_TRUE(WaitForDesktopValue("Wallpaper", WindowsPath(bmp))) << DesktopValue("Wallpaper") << Log();
-  ASSERT_EQ(RunProgram({"sh", "-c", "djpeg -dct float -bmp '" + dir_ / "img/quarters.jpg" + "' > '" +
-                                        dir_ / "djpeg.bmp'"})
-                .exitCode,
-            0);
+  ASSERT_EQ(
+      RunProgram(
+          {"sh", "-c", "djpeg -dct float -bmp '" + dir_ / "img/quarters.jpg" + "' > '" + dir_ / "djpeg.bmp'"})
+          .exitCode,
+      0);
   EXPECT_EQ(PixelsDiffering(bmp, dir_ / "djpeg.bmp"), 0);
 
   Click(*main, 30, 376);  // 拉伸
@@ -161,8 +166,8 @@ TEST_F(WineE2e, SetsAJpegAndABmpAsTheWallpaperWritesTheStylePairAndSavesTheListA
 
   ClickButton(*main, 522, 528);  // 退出
   ASSERT_EQ(lumora->Wait(20s), std::optional<int>(0)) << Log();
-  EXPECT_EQ(ReadWholeFile(dir_ / "zodeveda.orl"), WindowsPath(dir_ / "img/quarters.jpg") + "\r\n" +
-                                                        WindowsPath(dir_ / "img/plain.bmp") + "\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "zodeveda.orl"),
+            WindowsPath(dir_ / "img/quarters.jpg") + "\r\n" + WindowsPath(dir_ / "img/plain.bmp") + "\r\n");
 }
 
 TEST_F(WineE2e, CtrlQShowsTheNextPictureAndTheEndOfTheSessionSavesTheList) {
@@ -183,10 +188,10 @@ TEST_F(WineE2e, CtrlQShowsTheNextPictureAndTheEndOfTheSessionSavesTheList) {
   EXPECT_EQ(ReadWholeFile(bmp), ReadWholeFile(dir_ / "img/plain.bmp"));
 
   // Wine ends its session as Windows does: every window is asked, then the programs are ended.
-  EXPECT_EQ(RunProgram({"wine64", "wineboot", "--end-session"}, Options()).exitCode, 0);
+  EXPECT_EQ(RunProgram({"wineboot", "--end-session"}, Options()).exitCode, 0);
   lumora->Wait(20s);
-  EXPECT_EQ(ReadWholeFile(dir_ / "zodeveda.orl"), WindowsPath(dir_ / "img/quarters.jpg") + "\r\n" +
-                                                        WindowsPath(dir_ / "img/plain.bmp") + "\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_ / "zodeveda.orl"),
+            WindowsPath(dir_ / "img/quarters.jpg") + "\r\n" + WindowsPath(dir_ / "img/plain.bmp") + "\r\n");
 }
 
 }  // namespace

@@ -93,9 +93,9 @@ TEST(ConnectionProbeWin32, ReachesAListeningPortAndNotAClosedOne) {
   int length = sizeof address;
   ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
   const std::string url = "http://127.0.0.1:" + std::to_string(::ntohs(address.sin_port)) + "/version.txt";
-  EXPECT_TRUE(InternetCheckConnection(url));
+  EXPECT_TRUE(ConnectionAvailable(url));
   ::closesocket(listener);
-  EXPECT_FALSE(InternetCheckConnection(url));
+  EXPECT_FALSE(ConnectionAvailable(url));
   ::WSACleanup();
 }
 
