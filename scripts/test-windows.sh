@@ -28,12 +28,35 @@ cmake -S "$repo" -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DLUMORA_WERROR=ON -DLUMORA_FUZZ=ON >/dev/null
 cmake --build "$linux_build" --target wine_e2e_tests
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/lumora-wine.XXXXXX")
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/lumora-windows-tests.XXXXXX")
+prefix="$scratch/wine"
+web_server=""
 cleanup() {
   WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-  rm -rf "$prefix"
+  [ -z "$web_server" ] || kill "$web_server" 2>/dev/null || true
+  rm -rf "$scratch"
 }
 trap cleanup EXIT
+
+# The web server the HTTP client's Windows test fetches from, on a free loopback port.
+mkdir -p "$scratch/www/version"
+printf '3.2' >"$scratch/www/version/zodeveda.txt"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat >"$scratch/lighttpd.conf" <<CONF
+server.document-root = "$scratch/www"
+server.bind = "127.0.0.1"
+server.port = $port
+server.errorlog = "$scratch/lighttpd-error.log"
+CONF
+/usr/sbin/lighttpd -D -f "$scratch/lighttpd.conf" &
+web_server=$!
+export LUMORA_TEST_WEB_SERVER="http://127.0.0.1:$port"
+# Wine plays a Chinese Windows (ANSI code page 936), the system the program's users and their list files come
+# from. Wine takes that from the locale, which glibc must know for Wine to name the files on disk.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
+  if [ "$(id -u)" = 0 ]; then localedef -i zh_CN -f UTF-8 zh_CN.UTF-8; else sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8; fi
+fi
+export LC_ALL=zh_CN.UTF-8
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 # No Mono or Gecko: nothing here needs them, and their installers would ask.
 export WINEDLLOVERRIDES="mscoree,mshtml="
