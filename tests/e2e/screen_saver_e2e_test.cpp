@@ -145,7 +145,8 @@ class XScreenSaver : public ScreenSaverInDesktops {
     ASSERT_TRUE(window_);
     EXPECT_FALSE(WaitFor([&] { return Blanked(); }, 20000)) << ReadWholeFile(S().Dir() / "xscreensaver.log");
     ClickScreenSaverBox();
-    EXPECT_TRUE(WaitFor([&] { return Blanked(); }, 25000)) << Command("-time").output;
+    EXPECT_TRUE(WaitFor([&] { return Blanked(); }, 25000))
+        << Command("-time").output << ReadWholeFile(S().Dir() / "xscreensaver.log") << Log();
   }
 
   std::map<std::string, std::string> environment_;
@@ -157,6 +158,19 @@ class XScreenSaver : public ScreenSaverInDesktops {
 TEST_F(XScreenSaver, WithoutItsHelperTheScreenBlanksOnlyOnceTheBoxIsUnchecked) {
   StartXScreenSaver(false);
   ExpectBlankingOnlyWhileUnchecked();
+}
+
+// The idle timer is reset, the user's own "blank now" is left alone.
+TEST_F(XScreenSaver, AScreenBlankedOnPurposeStaysBlankedWhileTheBoxIsChecked) {
+  StartXScreenSaver(false);
+  auto lumora = StartLumora(environment_);
+  ASSERT_TRUE(window_);
+  ASSERT_TRUE(WaitFor(
+      [&] { return ReadWholeFile(S().Dir() / "xscreensaver.log").find("DEACTIVATE") != std::string::npos; }));
+  const RunResult activate = Command("-activate");
+  ASSERT_EQ(activate.exitCode, 0) << activate.output;
+  ASSERT_TRUE(WaitFor([&] { return Blanked(); }));
+  EXPECT_FALSE(WaitFor([&] { return !Blanked(); }, 8000));
 }
 
 TEST_F(XScreenSaver, WithItsHelperTheScreenBlanksOnlyOnceTheBoxIsUnchecked) {
