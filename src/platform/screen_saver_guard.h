@@ -14,7 +14,8 @@ class ScreenSaverGuard {
  public:
   using RequestHandler = std::function<bool()>;
   virtual ~ScreenSaverGuard() = default;
-  // False when this session has no way to see the requests (no X server, no MIT-SCREEN-SAVER).
+  // False when this session has no way to see the requests (no X server, no MIT-SCREEN-SAVER) and holds
+  // nothing off.
   virtual bool Active() const = 0;
   // Whether the window refuses the screen saver now. A guard whose system asks at each request, through
   // the handler, has nothing to hold; one that holds something gives it back here and when it is destroyed.

@@ -18,8 +18,9 @@ class IdleInhibition {
 // its own, and the services also end it when that closes: a program that dies holds nothing.
 std::unique_ptr<IdleInhibition> InhibitIdleOnSessionBus();
 
-// An xscreensaver that has no D-Bus helper: its idle timer is reset again and again, well within its
-// time-out, as video players do. nullptr when no xscreensaver answers on the display.
+// xscreensaver: its idle timer is reset again and again, well within its time-out, as video players do
+// (its D-Bus helper, where it runs, does so only about once a minute). nullptr when no xscreensaver
+// answers on the display.
 std::unique_ptr<IdleInhibition> InhibitXScreenSaver();
 
 }  // namespace lumora::platform::desktops

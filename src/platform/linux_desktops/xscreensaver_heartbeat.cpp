@@ -40,16 +40,20 @@ seconds XScreenSaverTimeout() {
       long long total = 0;
       bool valid = true;
       const QStringList fields = line.mid(8).trimmed().split(QLatin1Char(':'));
-      for (const QString& field : fields) total = total * 60 + field.toInt(&valid);
+      for (const QString& field : fields) {
+        bool number = false;
+        total = total * 60 + field.toInt(&number);
+        valid = valid && number;
+      }
       if (fields.size() == 1) total *= 60;
-      if (valid && total > 0) return seconds(total);
+      if (valid && fields.size() <= 3 && total > 0) return seconds(total);
     }
   }
   return seconds(600);
 }
 
-// Each reset comes with a third of the time-out still to go (30 s at most), read anew each time so that
-// a change to the settings is followed. A screen the user blanked or locked on purpose stays so: the reset
+// The idle timer is reset every third of the time-out (every 30 s at most), read anew each time so that a
+// change to the settings is followed. A screen the user blanked or locked on purpose stays so: the reset
 // is only sent while xscreensaver says the screen is not blanked (it would unblank it, or ask for the
 // password of a locked one).
 class XScreenSaverHeartbeat final : public IdleInhibition {
