@@ -168,9 +168,8 @@ TEST_F(XScreenSaver, AScreenBlankedOnPurposeStaysBlankedWhileTheBoxIsChecked) {
   auto lumora = StartLumora();
   ASSERT_TRUE(window_);
   ASSERT_TRUE(WaitFor([&] { return Logged("DEACTIVATE"); }));
-  const RunResult activate = Command("-activate");
-  ASSERT_EQ(activate.exitCode, 0) << activate.output;
-  ASSERT_TRUE(WaitFor([&] { return Blanked(); }));
+  // A reset on its way may cross the request: xscreensaver then answers neither clearly, so ask again.
+  ASSERT_TRUE(WaitFor([&] { return Command("-activate").exitCode == 0 && Blanked(); }));
   EXPECT_FALSE(WaitFor([&] { return !Blanked(); }, 8000));
 }
 
