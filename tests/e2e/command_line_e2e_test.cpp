@@ -84,9 +84,11 @@ TEST_F(CommandLineE2e, RunningLumoraStepsSetsShowsAndQuitsWithTheListSaved) {
 
 TEST_F(CommandLineE2e, WithoutLumoraSetAppliesOnceAndTheOthersSaySo) {
   SetUpColourList();
-  EXPECT_EQ(Lumora({"--set", "lime.bmp"}).exitCode, 0);
+  EXPECT_EQ(Lumora({"--set", "lime.bmp", "--style", "tiled"}).exitCode, 0);
   EXPECT_EQ(Shown(), 1);
   EXPECT_FALSE(S().MainWindowShown());
+  ASSERT_TRUE(D().Screenshot(0, S().Dir() / "root.png"));
+  EXPECT_EQ(PixelAt(S().Dir() / "root.png", 5, 5), (std::optional<std::array<int, 3>>({0, 255, 0})));
   RunResult bad = Lumora({"--set", "bad.jpg"});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.output.find("bad.jpg不存在!"), std::string::npos) << bad.output;
