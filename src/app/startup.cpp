@@ -53,7 +53,13 @@ void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& Fi
   // Declared after Form1, so it is gone before the window: a request to end never finds it half destroyed.
   const std::unique_ptr<platform::SessionEndWatch> sessionEnd =
       platform::WatchSessionEnd(endSession, [&Form1] { Form1.SaveAutoSavedList(); });
-  // The command line's requests wait until the window is there, and stop reaching it before it goes.
+  Form1.FormCreate();
+  WaitForSplashTime(clock, t0);
+  First->hide();
+  First.reset();
+  Form1.show();
+  // The command line's requests wait until the window shows and its loop runs, and stop reaching it
+  // before it goes.
   commands.Serve([&Form1](const CommandLine& command, const CommandServer::Answer& answer) {
     Form1.RunCommand(command, answer);
   });
@@ -61,11 +67,6 @@ void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& Fi
     CommandServer& commands;
     ~StopServing() { commands.Serve(nullptr); }
   } stopServing{commands};
-  Form1.FormCreate();
-  WaitForSplashTime(clock, t0);
-  First->hide();
-  First.reset();
-  Form1.show();
   QApplication::exec();
   QtMessageSink::Instance().SetMainWindow(nullptr);
 }
