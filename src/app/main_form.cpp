@@ -109,7 +109,7 @@ QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title,
 
 TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desktop,
                const HotKeysFactory& hotKeys)
-    : QWidget(parent), desktop_(std::move(desktop)) {
+    : QWidget(parent), desktop_(std::move(desktop)), wallpaper_(*desktop_) {
   InitResources();
   // 1. The window with all its controls and components; the tray icon shows at once.
   BuildLayout();
