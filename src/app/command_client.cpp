@@ -12,6 +12,7 @@
 #include "app/controls.h"
 #include "app/wallpaper_setter.h"
 #include "platform/instance_channel.h"
+#include "platform/instance_mutex.h"
 #include "toolkit/files.h"
 #include "toolkit/messages.h"
 
@@ -88,6 +89,9 @@ int RunCommandRequest(int argc, char** argv, CommandLine command) {
       break;
   }
   if (command.action == CommandAction::Set) return Report(SetWallpaperOnce(command));
+  // A copy may run that the channel does not reach (a build without one): then saying none runs is wrong.
+  if (platform::CreateInstanceMutex(kInstanceName).status == platform::MutexCreation::AlreadyExists)
+    return Report(CommandReply{false, "the running Lumora cannot be reached from the command line"});
   return Report(CommandReply{false, "no Lumora is running"});
 }
 
