@@ -1,0 +1,80 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Run by the install: copies into the portable folder every DLL that the program and its Qt plugins load,
+# directly or through one another, from Qt's bin directory (LUMORA_DLL_DIRS) or the compiler's MinGW runtime.
+# Windows' own DLLs stay out: those the MinGW headers link against through an import library of their own,
+# and the API sets (api-ms-win-*). Any other DLL stops the install, as the folder would not start without it.
+# In: LUMORA_BINARIES, LUMORA_DLL_DIRS, LUMORA_OBJDUMP, LUMORA_STRIP, LUMORA_COMPILER.
+cmake_policy(VERSION 3.25)
+
+function(imported_dlls binary out)
+  execute_process(COMMAND "${LUMORA_OBJDUMP}" -p "${binary}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${LUMORA_OBJDUMP} cannot read ${binary}")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" lines "${dump}")
+  list(TRANSFORM lines REPLACE "^DLL Name: *" "")
+  list(TRANSFORM lines STRIP)
+  set(${out} "${lines}" PARENT_SCOPE)
+endfunction()
+
+function(compiler_file name out)
+  execute_process(COMMAND "${LUMORA_COMPILER}" -print-file-name=${name} OUTPUT_VARIABLE path
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(IS_ABSOLUTE "${path}" AND EXISTS "${path}")
+    set(${out} "${path}" PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# The file that ships as the DLL, or nothing for Windows' own.
+function(shipped_dll name out)
+  foreach(dir IN LISTS LUMORA_DLL_DIRS)
+    if(EXISTS "${dir}/${name}")
+      set(${out} "${dir}/${name}" PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  compiler_file("${name}" runtime)
+  if(runtime)
+    set(${out} "${runtime}" PARENT_SCOPE)
+    return()
+  endif()
+  string(TOLOWER "${name}" lower)
+  string(REGEX REPLACE "\\.dll$" "" stem "${lower}")
+  compiler_file("lib${stem}.a" import_library)
+  if(NOT import_library AND NOT lower MATCHES "^(api|ext)-ms-")
+    message(FATAL_ERROR "${name} is needed but is neither in ${LUMORA_DLL_DIRS}, nor in the MinGW runtime, nor "
+                        "a Windows DLL")
+  endif()
+  set(${out} "" PARENT_SCOPE)
+endfunction()
+
+set(pending ${LUMORA_BINARIES})
+set(seen)
+set(shipped)
+while(pending)
+  list(POP_FRONT pending binary)
+  imported_dlls("${binary}" names)
+  foreach(name IN LISTS names)
+    string(TOLOWER "${name}" key)
+    if(key IN_LIST seen)
+      continue()
+    endif()
+    list(APPEND seen "${key}")
+    shipped_dll("${name}" file)
+    if(file)
+      list(APPEND shipped "${file}")
+      list(APPEND pending "${file}")
+    endif()
+  endforeach()
+endwhile()
+file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}" TYPE SHARED_LIBRARY FILES ${shipped})
+# "cmake --install --strip": the MinGW runtime comes with its debugging symbols, ten times its code.
+if(CMAKE_INSTALL_DO_STRIP)
+  foreach(file IN LISTS shipped)
+    get_filename_component(name "${file}" NAME)
+    execute_process(COMMAND "${LUMORA_STRIP}" --strip-unneeded "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${name}"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
+endif()
