@@ -36,7 +36,7 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 (
   cd "$folder"
-  find . -type f | sort | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|'
+  find . ! -type d | sort | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|'
   find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|'
 ) >"$scratch/files.nsh"
 LC_ALL=C.UTF-8 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSOURCE="$folder" -DFILES="$scratch/files.nsh" \

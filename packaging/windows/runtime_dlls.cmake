@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Run by the install: copies into the portable folder every DLL that the program and its Qt plugins load,
-# directly or through one another, from Qt's bin directory (LUMORA_DLL_DIRS) or the compiler's MinGW runtime.
-# Windows' own DLLs stay out: those the MinGW headers link against through an import library of their own,
-# and the API sets (api-ms-win-*). Any other DLL stops the install, as the folder would not start without it.
-# In: LUMORA_BINARIES, LUMORA_DLL_DIRS, LUMORA_OBJDUMP, LUMORA_STRIP, LUMORA_COMPILER.
+# Run by the install: puts the Qt plugins into the portable folder, each in the folder named after its kind
+# (platforms/, imageformats/), where Qt looks beside the program, and then every DLL that the program and the
+# plugins load, directly or through one another, from Qt's bin directory or the compiler's MinGW runtime.
+# Windows' own DLLs stay out: those MinGW links against through an import library of their own, and the API
+# sets (api-ms-win-*). Any other DLL stops the install, as the folder would not start without it.
+# In: LUMORA_PROGRAM, LUMORA_PLUGINS, LUMORA_QT_BIN, LUMORA_OBJDUMP, LUMORA_STRIP, LUMORA_COMPILER.
 cmake_policy(VERSION 3.25)
 
 function(imported_dlls binary out)
@@ -29,12 +30,10 @@ endfunction()
 
 # The file that ships as the DLL, or nothing for Windows' own.
 function(shipped_dll name out)
-  foreach(dir IN LISTS LUMORA_DLL_DIRS)
-    if(EXISTS "${dir}/${name}")
-      set(${out} "${dir}/${name}" PARENT_SCOPE)
-      return()
-    endif()
-  endforeach()
+  if(EXISTS "${LUMORA_QT_BIN}/${name}")
+    set(${out} "${LUMORA_QT_BIN}/${name}" PARENT_SCOPE)
+    return()
+  endif()
   compiler_file("${name}" runtime)
   if(runtime)
     set(${out} "${runtime}" PARENT_SCOPE)
@@ -44,15 +43,31 @@ function(shipped_dll name out)
   string(REGEX REPLACE "\\.dll$" "" stem "${lower}")
   compiler_file("lib${stem}.a" import_library)
   if(NOT import_library AND NOT lower MATCHES "^(api|ext)-ms-")
-    message(FATAL_ERROR "${name} is needed but is neither in ${LUMORA_DLL_DIRS}, nor in the MinGW runtime, nor "
-                        "a Windows DLL")
+    message(FATAL_ERROR "${name} is needed, but it is neither in ${LUMORA_QT_BIN}, nor in the MinGW runtime, "
+                        "nor a Windows DLL")
   endif()
   set(${out} "" PARENT_SCOPE)
 endfunction()
 
-set(pending ${LUMORA_BINARIES})
+# "cmake --install --strip" strips these too: the MinGW runtime comes with its debugging symbols, ten times
+# its code.
+function(install_dll file folder)
+  file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${folder}" TYPE SHARED_LIBRARY FILES "${file}")
+  if(CMAKE_INSTALL_DO_STRIP)
+    get_filename_component(name "${file}" NAME)
+    execute_process(COMMAND "${LUMORA_STRIP}" --strip-unneeded "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${folder}/${name}"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+endfunction()
+
+foreach(plugin IN LISTS LUMORA_PLUGINS)
+  get_filename_component(kind "${plugin}" DIRECTORY)
+  get_filename_component(kind "${kind}" NAME)
+  install_dll("${plugin}" "${kind}")
+endforeach()
+
+set(pending "${LUMORA_PROGRAM}" ${LUMORA_PLUGINS})
 set(seen)
-set(shipped)
 while(pending)
   list(POP_FRONT pending binary)
   imported_dlls("${binary}" names)
@@ -64,17 +79,8 @@ while(pending)
     list(APPEND seen "${key}")
     shipped_dll("${name}" file)
     if(file)
-      list(APPEND shipped "${file}")
+      install_dll("${file}" .)
       list(APPEND pending "${file}")
     endif()
   endforeach()
 endwhile()
-file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}" TYPE SHARED_LIBRARY FILES ${shipped})
-# "cmake --install --strip": the MinGW runtime comes with its debugging symbols, ten times its code.
-if(CMAKE_INSTALL_DO_STRIP)
-  foreach(file IN LISTS shipped)
-    get_filename_component(name "${file}" NAME)
-    execute_process(COMMAND "${LUMORA_STRIP}" --strip-unneeded "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${name}"
-                    COMMAND_ERROR_IS_FATAL ANY)
-  endforeach()
-endif()

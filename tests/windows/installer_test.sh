@@ -80,7 +80,7 @@ installer_test() {
   mkdir -p "$program"
   echo "the user's own" >"$program/notes.txt"
   installer_expect "the uninstaller runs silently" installer_wine "$program/uninstall.exe" /S
-  left=$(cd "$folder" && find . -type f -exec test -e "$program/{}" \; -print | tr '\n' ' ')
+  left=$(cd "$folder" && find . ! -type d -exec test -e "$program/{}" \; -print | tr '\n' ' ')
   installer_expect "the uninstaller removes the program's files (left: $left)" test -z "$left"
   installer_expect "the uninstaller removes itself" test ! -e "$program/uninstall.exe"
   installer_expect "the uninstaller leaves files it did not install" test -f "$program/notes.txt"
