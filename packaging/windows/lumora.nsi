@@ -34,6 +34,8 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
 !include LogicLib.nsh
 !include MUI2.nsh
+!define MUI_ICON "${__FILEDIR__}\..\..\assets\icons\lumora.ico"
+!define MUI_UNICON "${MUI_ICON}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
