@@ -51,11 +51,16 @@ endfunction()
 
 # "cmake --install --strip" strips these too: the MinGW runtime comes with its debugging symbols, ten times
 # its code.
-function(install_dll file folder)
-  file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/${folder}" TYPE SHARED_LIBRARY FILES "${file}")
+# install_dll(FILE [FOLDER]): into the folder's top, or into its subfolder FOLDER.
+function(install_dll file)
+  set(destination "${CMAKE_INSTALL_PREFIX}")
+  if(ARGC GREATER 1)
+    string(APPEND destination "/${ARGV1}")
+  endif()
+  file(INSTALL DESTINATION "${destination}" TYPE SHARED_LIBRARY FILES "${file}")
   if(CMAKE_INSTALL_DO_STRIP)
     get_filename_component(name "${file}" NAME)
-    execute_process(COMMAND "${LUMORA_STRIP}" --strip-unneeded "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${folder}/${name}"
+    execute_process(COMMAND "${LUMORA_STRIP}" --strip-unneeded "$ENV{DESTDIR}${destination}/${name}"
                     COMMAND_ERROR_IS_FATAL ANY)
   endif()
 endfunction()
@@ -79,7 +84,7 @@ while(pending)
     list(APPEND seen "${key}")
     shipped_dll("${name}" file)
     if(file)
-      install_dll("${file}" .)
+      install_dll("${file}")
       list(APPEND pending "${file}")
     endif()
   endforeach()
