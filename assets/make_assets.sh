@@ -66,6 +66,7 @@ small_icon 22 6 15
 small_icon 24 6 16
 small_icon 32 8 22
 
-# The same sizes in one Windows icon, for the program file, its Start-menu entry and its installer.
+# The same icons in one file for Windows: the program's own icon in Explorer, the Start menu and the
+# installer.
 $IM icons/lumora-16.png icons/lumora-24.png icons/lumora-32.png icons/lumora-48.png icons/lumora-64.png \
-  icons/lumora-256.png icons/lumora.ico
+  icons/lumora-128.png icons/lumora-256.png icons/lumora.ico

@@ -15,7 +15,8 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 sanitize=OFF
 build="$repo/out/build-test"
 targets=()
-ctest_args=(--output-on-failure --parallel 2 --timeout 300)
+# The tests of the Windows program under Wine are scripts/test-windows.sh's.
+ctest_args=(--output-on-failure --parallel 2 --timeout 300 --label-exclude '^wine$')
 case "${1:-}" in
   --sanitize)
     sanitize=ON

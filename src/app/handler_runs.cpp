@@ -7,13 +7,14 @@
 
 namespace lumora {
 
-void HandlerRuns::Run(const void* source, const std::function<void()>& handler) {
-  if (ending_ || Running(source)) return;
+bool HandlerRuns::Run(const void* source, const std::function<void()>& handler) {
+  if (ending_ || Running(source)) return false;
   running_.push_back(source);
   RunHandler(handler);
   // Runs nest (a handler waits on a box while another runs), so the one ending now is the last one.
   running_.pop_back();
   if (running_.empty()) RunPendingAction();
+  return true;
 }
 
 void HandlerRuns::AfterAll(std::function<void()> action) {

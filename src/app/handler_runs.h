@@ -15,8 +15,8 @@ class HandlerRuns {
  public:
   // Runs the handler of an event source (the button, timer or key that started it) unless that source's
   // handler is still running, or unless the window is on its way out. Errors go to the application's
-  // standard error display, and the program goes on.
-  void Run(const void* source, const std::function<void()>& handler);
+  // standard error display, and the program goes on. False when the handler was not run.
+  bool Run(const void* source, const std::function<void()>& handler);
   // Runs the action once no handler is running any more: at once when none is, otherwise when the last
   // of them returns. From then on no handler starts. Where several are asked for, the first is kept.
   void AfterAll(std::function<void()> action);

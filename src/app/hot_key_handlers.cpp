@@ -33,6 +33,7 @@ void TForm1::Button16Click() {
       return;
     }
   }
+  hotKeyOn_ = true;
   ShowMessage("更换墙纸热键启用成功!");
   SetLockedControlsEnabled(false);
   Button16->setEnabled(false);
@@ -42,6 +43,7 @@ void TForm1::Button16Click() {
 
 void TForm1::Button17Click() {
   hotKeys_->Unregister(kHotKeyId);
+  hotKeyOn_ = false;
   SetLockedControlsEnabled(true);
   Button16->setEnabled(true);
   Button17->setEnabled(false);

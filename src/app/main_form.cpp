@@ -109,7 +109,7 @@ QFileDialog* MakeFileDialog(QWidget* owner, const char* name, const char* title,
 
 TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desktop,
                const HotKeysFactory& hotKeys)
-    : QWidget(parent), desktop_(std::move(desktop)) {
+    : QWidget(parent), desktop_(std::move(desktop)), wallpaper_(*desktop_) {
   InitResources();
   // 1. The window with all its controls and components; the tray icon shows at once.
   BuildLayout();
@@ -141,6 +141,11 @@ TForm1::TForm1(QWidget* parent, std::unique_ptr<platform::DesktopWallpaper> desk
   ListBox1->SetHorizontalExtent(400);
 
   screenSaverGuard_ = platform::CreateScreenSaverGuard([this] { return WMSysCommand(kScScreenSave); });
+  // Screen savers that never ask first are held off for as long as the box stays checked.
+  screenSaverGuard_->SetInhibited(CheckBox4->isChecked());
+  connect(CheckBox4, &QCheckBox::toggled, this, [this](bool checked) {
+    handlers_.Run(CheckBox4, [this, checked] { screenSaverGuard_->SetInhibited(checked); });
+  });
   // A press while the step's message is still open does nothing, so presses never pile up boxes.
   hotKeys_ = hotKeys([this](int id) { handlers_.Run(hotKeys_.get(), [this, id] { WMHotKey(id); }); });
 }
@@ -416,6 +421,7 @@ void TForm1::FormCloseQuery(bool& canClose) {
 void TForm1::FormClose() {
   SaveAutoSavedList();
   hotKeys_->Unregister(kHotKeyId);
+  screenSaverGuard_->SetInhibited(false);
   rotationRunning_ = false;
   Timer1->stop();
   Timer2->stop();

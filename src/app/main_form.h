@@ -23,12 +23,15 @@
 
 #include "app/controls.h"
 #include "app/handler_runs.h"
+#include "app/wallpaper_setter.h"
 #include "platform/desktop_wallpaper.h"
 #include "platform/hot_keys.h"
 #include "toolkit/bitmap.h"
 
 namespace lumora {
 
+struct CommandLine;
+struct CommandReply;
 class TNMHTTP;
 class TTrayIcon;
 namespace platform {
@@ -73,6 +76,11 @@ class TForm1 : public QWidget {
 
   // The system-command handler. Returns true when the command was handled here and must go no further.
   bool WMSysCommand(unsigned command);
+
+  // A request of the command line (--next, --set, --show, --quit), run as the window's own control would
+  // run it. What it would have said in boxes goes to answer instead, which is called once it is done:
+  // for --quit, once the window has closed with the list saved.
+  void RunCommand(const CommandLine& command, const std::function<void(const CommandReply&)>& answer);
 
   // The session is ending (log-out, a termination signal): leave the way "退出" does, list saved.
   void EndSession();
@@ -211,7 +219,10 @@ class TForm1 : public QWidget {
 
   void ChangeDisplayStyle(QRadioButton* button, const platform::DisplayStylePair& pair);
   void CheckStyleButtonAgain();
-  void SayNotAPicture(const std::string& path);
+  // "设为墙纸" of a file, with the style the command line asked for, if any. True when the desktop took it.
+  bool SetWallpaperFromCommandLine(const CommandLine& command);
+  // One step of the hot key's rotation for the command line.
+  void StepFromCommandLine();
   // Sets the position and LastIndex for a rotation about to run, by the order chosen now; a random order
   // seeds the generator instead of setting the position.
   void ArmRotation(std::int32_t& position);
@@ -224,9 +235,7 @@ class TForm1 : public QWidget {
 
   HandlerRuns handlers_;
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
-  // The picture PrepareBmpFile just wrote to BmpFile, until ApplyBmpFile hands it to the desktop.
-  std::unique_ptr<TBitmap> preparedPicture_;
-  bool toldNoDesktop_ = false;
+  WallpaperSetter wallpaper_;
   // The style button that stands for the style last written or read at start: checked again when a change
   // fails. pressedCheckedStyleButton_: whether the style button being clicked was checked already when the
   // click began, since the click checks it before it reports itself.
@@ -242,6 +251,10 @@ class TForm1 : public QWidget {
   // Between start and stop of the timed rotation: a step's message then holds Timer1 rather than ending it.
   bool rotationRunning_ = false;
   std::unique_ptr<platform::GlobalHotKeys> hotKeys_;
+  // Between "启用" and "停用".
+  bool hotKeyOn_ = false;
+  // The list's length when the command line last armed the hot key's rotation; -1 before it did.
+  int commandLineArmedCount_ = -1;
   std::unique_ptr<platform::ScreenSaverGuard> screenSaverGuard_;
 };
 

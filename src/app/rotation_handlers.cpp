@@ -13,7 +13,6 @@
 #include "toolkit/conversion.h"
 #include "toolkit/files.h"
 #include "toolkit/messages.h"
-#include "toolkit/readable_name.h"
 
 namespace lumora {
 
@@ -129,7 +128,7 @@ void TForm1::RotationStep(std::int32_t& position) {
   // never holds up the rotation; a JPEG that fails to decode is not, and is tried again next time.
   if (!FileExists(path)) {
     advance();
-    MessageBox(ReadableFileName(path) + "不存在!", "错误提示");
+    SayMissing(path);
     return;
   }
   switch (KindOfWallpaper(path)) {

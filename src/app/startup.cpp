@@ -6,10 +6,14 @@
 #include <QLibraryInfo>
 #include <QScreen>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "app/appearance.h"
+#include "app/command_channel.h"
+#include "app/command_client.h"
+#include "app/command_line.h"
 #include "app/controls.h"
 #include "app/main_form.h"
 #include "app/qt_messages.h"
@@ -20,6 +24,7 @@
 #include "jpeg/jpeg_file_formats.h"
 #include "jpeg/jpeg_image.h"
 #include "platform/display.h"
+#include "platform/instance_channel.h"
 #include "platform/instance_mutex.h"
 #include "platform/session_end.h"
 #include "toolkit/exceptions.h"
@@ -29,11 +34,10 @@ namespace lumora {
 
 namespace {
 
-constexpr const char* kInstanceMutexName = "Lumora v2.0";
-
 // Builds the main window behind the splash and runs the message loop until the window has closed.
 // The splash is gone once the window shows; an error before that leaves it up behind the error display.
-void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& First) {
+void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& First,
+                CommandServer& commands) {
   First = std::make_unique<TFirst>();
   First->ShowPainted();
   const std::uint32_t t0 = clock.GetTickCount();
@@ -54,6 +58,15 @@ void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& Fi
   First->hide();
   First.reset();
   Form1.show();
+  // The command line's requests wait until the window shows and its loop runs, and stop reaching it
+  // before it goes.
+  commands.Serve([&Form1](const CommandLine& command, const CommandServer::Answer& answer) {
+    Form1.RunCommand(command, answer);
+  });
+  struct StopServing {
+    CommandServer& commands;
+    ~StopServing() { commands.Serve(nullptr); }
+  } stopServing{commands};
   QApplication::exec();
   QtMessageSink::Instance().SetMainWindow(nullptr);
 }
@@ -61,6 +74,23 @@ void RunWindows(QApplication& app, TickClock& clock, std::unique_ptr<TFirst>& Fi
 }  // namespace
 
 int RunLumora(int argc, char** argv, TickClock& clock) {
+  const CommandLine command =
+      ParseCommandLine(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+  switch (command.action) {
+    case CommandAction::Invalid:
+      std::fprintf(stderr, "lumora: %s\n%s", command.error.c_str(), UsageText().c_str());
+      return 2;
+    case CommandAction::Help:
+      std::fputs(HelpText().c_str(), stdout);
+      return 0;
+    case CommandAction::Version:
+      std::printf("Lumora %s\n", kVersion);
+      return 0;
+    case CommandAction::Start:
+      break;
+    default:
+      return RunCommandRequest(argc, argv, command);
+  }
   std::string why;
   if (!platform::WindowSystemAvailable(why)) {
     std::fprintf(stderr, "lumora: %s\n", why.c_str());
@@ -92,7 +122,7 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
   const JpegFileFormats jpegFiles;
   QtMessageSink::Instance().Install();
 
-  platform::MutexResult mutex = platform::CreateInstanceMutex(kInstanceMutexName);
+  platform::MutexResult mutex = platform::CreateInstanceMutex(kInstanceName);
   if (mutex.status == platform::MutexCreation::Failed) {
     MessageBox("创建Mutex失败!", "NoPrev");
     return 0;
@@ -102,9 +132,18 @@ int RunLumora(int argc, char** argv, TickClock& clock) {
     mutex.handle->Release();
     return 0;
   }
+  // The command line reaches only the copy that owns the mutex; without a channel the window runs all the
+  // same, and the command line then finds no Lumora.
+  std::string channelError;
+  const std::string channel = platform::InstanceChannel(kInstanceName, channelError);
+  CommandServer commands(channel);
+  if (channel.empty() || !commands.Error().empty()) {
+    std::fprintf(stderr, "lumora: the command line cannot reach this Lumora: %s\n",
+                 channel.empty() ? channelError.c_str() : commands.Error().c_str());
+  }
   std::unique_ptr<TFirst> First;
   try {
-    RunWindows(app, clock, First);
+    RunWindows(app, clock, First, commands);
   } catch (const std::exception& error) {
     ShowException(error);
   } catch (...) {

@@ -38,7 +38,7 @@ HandOver& Mailbox() {
 }
 
 void Execute(const std::shared_ptr<TNMHTTP>& client, const std::string& url) {
-  if (!platform::InternetCheckConnection(url)) return;
+  if (!platform::ConnectionAvailable(url)) return;
   bool answered = true;
   try {
     client->Get(url);

@@ -3,11 +3,8 @@
 #include <QSignalBlocker>
 
 #include "app/main_form.h"
-#include "app/wallpaper_file.h"
 #include "platform/desktop_wallpaper.h"
-#include "toolkit/files.h"
 #include "toolkit/messages.h"
-#include "toolkit/readable_name.h"
 
 namespace lumora {
 
@@ -17,52 +14,19 @@ void TForm1::Button12Click() {
     MessageBox("请选择一个墙纸!", "消息提示");
     return;
   }
-  const std::string path = ListBox1->Entry(index);
-  if (!FileExists(path)) {
-    MessageBox(ReadableFileName(path) + "不存在!", "错误提示");
-    return;
-  }
-  if (PrepareBmpFile(path)) ApplyBmpFile();
+  wallpaper_.SetFrom(ListBox1->Entry(index), BmpFile);
 }
 
 bool TForm1::PrepareBmpFile(const std::string& path) {
-  preparedPicture_.reset();
-  switch (KindOfWallpaper(path)) {
-    case WallpaperKind::Jpeg:
-      return JpgToBmp(path, BmpFile);
-    case WallpaperKind::Bitmap:
-      // The wallpaper file itself, chosen from the list, is already what the desktop is to show.
-      if (!SameFile(path, BmpFile)) CopyWallpaperFile(path, BmpFile);
-      return true;
-    case WallpaperKind::Other:
-      break;
-  }
-  SayNotAPicture(path);
-  return false;
-}
-
-void TForm1::SayNotAPicture(const std::string& path) {
-  MessageBox(ReadableFileName(path) + "不是JPG或BMP图片!", "错误提示");
+  return wallpaper_.Prepare(path, BmpFile);
 }
 
 bool TForm1::JpgToBmp(const std::string& source, const std::string& target) {
-  std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
-  // Written beside the old file and renamed over it: a failure half-way never leaves half a wallpaper.
-  WriteFileAtomically(target, [&picture](std::ostream& out) { picture->SaveToStream(out); });
-  preparedPicture_ = std::move(picture);
-  return true;
+  return wallpaper_.JpgToBmp(source, target);
 }
 
 void TForm1::ApplyBmpFile() {
-  // The pixels just written go along, so a desktop that paints them itself need not read them back.
-  desktop_->SetWallpaper(BmpFile, preparedPicture_.get());
-  preparedPicture_.reset();
-  // A desktop's refusal goes unreported, as it always has; a session with no way at all to set a wallpaper
-  // is said once, or the button would seem to do nothing. Said last, as the window stays usable meanwhile.
-  if (!desktop_->CanSetWallpaper() && !toldNoDesktop_) {
-    toldNoDesktop_ = true;
-    MessageBox("Lumora不能在这个桌面(" + desktop_->Name() + ")上设置墙纸!", "错误提示");
-  }
+  wallpaper_.Apply(BmpFile);
 }
 
 void TForm1::RadioButton1Click() {
@@ -87,7 +51,7 @@ void TForm1::ChangeDisplayStyle(QRadioButton* button, const platform::DisplaySty
     desktop_->WriteStyle(pair);
   } catch (const platform::EDesktopNoAnswer&) {
     CheckStyleButtonAgain();
-    MessageBox("桌面(" + desktop_->Name() + ")没有应答,墙纸显示方式没有改变!", "错误提示");
+    SayDesktopSilent(*desktop_);
     return;
   } catch (...) {
     CheckStyleButtonAgain();

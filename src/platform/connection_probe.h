@@ -7,6 +7,6 @@ namespace lumora::platform {
 
 // Whether the server of an http:// address can be reached now: a real connection to its host and port,
 // no request sent. Gives up within a few seconds; false for an address it cannot make sense of.
-bool InternetCheckConnection(const std::string& url);
+bool ConnectionAvailable(const std::string& url);
 
 }  // namespace lumora::platform

@@ -28,6 +28,19 @@ inline const DisplayStylePair kTiledPair{"1", "0"};
 // The three ways a desktop is asked to show a picture.
 enum class DisplayStyle { Centred, Stretched, Tiled };
 
+// The pair each style is written as.
+inline const DisplayStylePair& PairOfStyle(DisplayStyle style) {
+  switch (style) {
+    case DisplayStyle::Stretched:
+      return kStretchedPair;
+    case DisplayStyle::Tiled:
+      return kTiledPair;
+    case DisplayStyle::Centred:
+      break;
+  }
+  return kCentredPair;
+}
+
 // What a pair shows, for every pair, the way Windows reads its two settings: "1" in TileWallPaper tiles
 // whatever WallpaperStyle says, else "2" stretches, and anything else (an unset pair too) centres. The one
 // reading of a pair: the root painter and every desktop backend show a stored pair by it, so a pair such

@@ -12,12 +12,13 @@ constexpr int kProbeTimeoutMs = 5000;
 
 }  // namespace
 
-bool InternetCheckConnection(const std::string& url) {
+bool ConnectionAvailable(const std::string& url) {
   TPowersock probe;
   try {
     std::string host;
     int port = 0;
-    ParseHttpUrl(url, host, port);
+    std::string address = url;  // made whole ("/" added) as it is read
+    ParseHttpUrl(address, host, port);
     probe.SetHost(host);
     probe.SetPort(port);
     probe.SetTimeOut(kProbeTimeoutMs);

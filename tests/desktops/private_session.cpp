@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
 
 namespace lumora::test {
 
@@ -60,25 +59,8 @@ PrivateSession::PrivateSession() {
   ::setenv("GSETTINGS_BACKEND", "dconf", 1);
   ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 
-  const std::string addressFile = home + "/bus-address";
-  ProcessOptions options;
-  options.outputFile = addressFile;
-  bus_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"},
-      options);
-  const bool printed = WaitFor([&] { return ReadWholeFile(addressFile).find('\n') != std::string::npos; });
-  if (!printed) throw std::runtime_error("dbus-daemon printed no address");
-  // The daemon may also complain on the same stream; the address is the line that looks like one.
-  std::string text = ReadWholeFile(addressFile);
-  for (std::size_t start = 0; start < text.size();) {
-    const auto end = text.find('\n', start);
-    const std::string line = text.substr(start, end - start);
-    if (line.starts_with("unix:")) address_ = line;
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  if (address_.empty()) throw std::runtime_error("dbus-daemon printed no address: " + text);
-  ::setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+  bus_ = std::make_unique<PrivateBus>(home);
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_->Address().c_str(), 1);
 }
 
 PrivateSession::~PrivateSession() {

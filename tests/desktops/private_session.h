@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/private_bus.h"
 #include "support/process.h"
 
 namespace lumora::test {
@@ -23,7 +24,7 @@ class PrivateSession {
   static void Stop();
 
   const std::string& Home() const { return scratch_.Path(); }
-  const std::string& BusAddress() const { return address_; }
+  const std::string& BusAddress() const { return bus_->Address(); }
 
   // A fresh folder under the session's home for one test's files.
   std::string NewFolder(const std::string& name) const;
@@ -34,8 +35,7 @@ class PrivateSession {
   ~PrivateSession();
 
   ScratchDirectory scratch_;
-  std::unique_ptr<ChildProcess> bus_;
-  std::string address_;
+  std::unique_ptr<PrivateBus> bus_;
 };
 
 // A program run to its end in the session's environment.
@@ -63,21 +63,4 @@ class ScopedEnvironment {
   std::optional<std::string> saved_;
 };
 
-// Polls until condition() holds or the time is up; the last value of condition().
-template <typename Condition>
-bool WaitFor(Condition condition, int timeoutMs = 5000);
-
 }  // namespace lumora::test
-
-#include <chrono>
-#include <thread>
-
-template <typename Condition>
-bool lumora::test::WaitFor(Condition condition, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return condition();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}

@@ -113,6 +113,36 @@ std::optional<std::array<int, 3>> LumoraSessionTest::PixelAt(const std::string& 
   return pixel;
 }
 
+void LumoraSessionTest::SetUpColourList() {
+  S().MarkNotFirstRun();
+  std::string list;
+  for (const char* colour : {"red", "lime", "blue"}) {
+    const std::string path = S().Dir() / (std::string(colour) + ".bmp");
+    ASSERT_EQ(RunProgram({"/usr/bin/convert", "-size", "8x8", "xc:" + std::string(colour), "BMP3:" + path})
+                  .exitCode,
+              0);
+    pictures_.push_back(ReadWholeFile(path));
+    list += path + "\r\n";
+  }
+  WriteWholeFile(S().Dir() / "zodeveda.orl", list);
+}
+
+int LumoraSessionTest::Shown() const {
+  const std::string now = ReadWholeFile(session_->Dir() / "zodeveda.bmp");
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    if (now == pictures_[i]) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool LumoraSessionTest::WaitForShown(int picture) const {
+  for (int i = 0; i < 100; ++i) {
+    if (Shown() == picture) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 void LumoraSessionTest::ChooseFromTrayMenu(unsigned long icon, int item) {
   // The menu is the window of its size that the click brings up: a message box may be of that size too.
   const std::vector<unsigned long> before = D().FindWindowsOfClass("lumora");

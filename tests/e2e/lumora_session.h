@@ -75,10 +75,17 @@ class LumoraSessionTest : public ::testing::Test {
   std::optional<unsigned long> TitledBox();
   // Waits for that box and answers it with Return.
   void AnswerTitledBox(const char* after);
+  // Three one-colour bitmaps (red, lime, blue) in the saved list, the first run done; the wallpaper file
+  // then tells which one is shown.
+  void SetUpColourList();
+  // Which picture of that list the wallpaper file holds now (-1: none of them).
+  int Shown() const;
+  bool WaitForShown(int picture) const;
   // The red, green and blue values (0–255) at a point of a picture file; nullopt when it cannot be read.
   static std::optional<std::array<int, 3>> PixelAt(const std::string& picture, int x, int y);
 
   std::unique_ptr<LumoraSession> session_;
+  std::vector<std::string> pictures_;
 };
 
 }  // namespace lumora::test

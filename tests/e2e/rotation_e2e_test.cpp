@@ -17,28 +17,6 @@ using namespace std::chrono_literals;
 
 class RotationE2e : public LumoraSessionTest {
  protected:
-  // Three one-colour bitmaps in the saved list; the wallpaper file then tells which one is shown.
-  void SetUpList() {
-    S().MarkNotFirstRun();
-    std::string list;
-    for (const char* colour : {"red", "lime", "blue"}) {
-      const std::string path = S().Dir() / (std::string(colour) + ".bmp");
-      ASSERT_EQ(RunProgram({"/usr/bin/convert", "-size", "8x8", "xc:" + std::string(colour), "BMP3:" + path})
-                    .exitCode,
-                0);
-      pictures_.push_back(ReadWholeFile(path));
-      list += path + "\r\n";
-    }
-    WriteWholeFile(S().Dir() / "zodeveda.orl", list);
-  }
-  // Which picture of the list the wallpaper file holds now (-1: none of them).
-  int Shown() {
-    const std::string now = ReadWholeFile(S().Dir() / "zodeveda.bmp");
-    for (std::size_t i = 0; i < pictures_.size(); ++i) {
-      if (now == pictures_[i]) return static_cast<int>(i);
-    }
-    return -1;
-  }
   // The pictures written to the wallpaper file, in order, until count writes have been seen. Each write
   // replaces the file by a new one, so the same picture written twice is seen twice.
   std::vector<int> Watch(std::size_t count, std::chrono::seconds timeout = 15s) {
@@ -57,20 +35,11 @@ class RotationE2e : public LumoraSessionTest {
     }
     return seen;
   }
-  bool WaitForShown(int picture) {
-    for (int i = 0; i < 100; ++i) {
-      if (Shown() == picture) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  }
   void PressKeys(const std::string& keys) { D().Run({"xdotool", "key", keys}); }
-
-  std::vector<std::string> pictures_;
 };
 
 TEST_F(RotationE2e, OneSecondRotationTopDownThenBottomUp) {
-  SetUpList();
+  SetUpColourList();
   auto lumora = S().Start();
   const auto main = S().WaitForMainWindow();
   ASSERT_TRUE(main) << Log();
@@ -108,7 +77,7 @@ TEST_F(RotationE2e, OneSecondRotationTopDownThenBottomUp) {
 }
 
 TEST_F(RotationE2e, HotKeyStepsPerPressFromAnywhereUntilDisabled) {
-  SetUpList();
+  SetUpColourList();
   auto lumora = S().Start();
   auto main = S().WaitForMainWindow();
   ASSERT_TRUE(main) << Log();

@@ -45,8 +45,8 @@ if [ -f "$manual" ]; then
   text=$(MANWIDTH=80 man --warnings=all -E UTF-8 -l "$manual" 2>"$manual.warnings.txt")
   [ -s "$manual.warnings.txt" ] && fail "man: $(cat "$manual.warnings.txt")"
   rm -f "$manual.warnings.txt"
-  for section in NAME SYNOPSIS DESCRIPTION XDG_DATA_HOME zodeveda.orl; do
-    grep -q "$section" <<<"$text" || fail "the manual lacks $section"
+  for section in NAME SYNOPSIS DESCRIPTION XDG_DATA_HOME zodeveda.orl --next --set --style --show --quit; do
+    grep -q -- "$section" <<<"$text" || fail "the manual lacks $section"
   done
 else
   fail "no manual $manual"

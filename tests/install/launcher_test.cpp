@@ -31,14 +31,16 @@ std::vector<std::string> Names(const std::string& dir) {
 }
 
 // The launcher of a copy of the installed tree, with the program replaced by one that writes down the
-// directory it was started in and its arguments, so that each choice is seen without a display.
+// directory it was started in, where the launcher was started, and its arguments, so that each choice is
+// seen without a display.
 class LauncherChoice : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::copy(LUMORA_INSTALLED_TREE, dir_ / "tree", fs::copy_options::recursive);
     const std::string program = dir_ / "tree/" LUMORA_PROGRAM_DIR "/lumora";
     ASSERT_TRUE(fs::remove(program));
-    WriteWholeFile(program, "#!/bin/sh\n{ pwd; printf '%s\\n' \"$@\"; } > \"$REPORT\"\n");
+    WriteWholeFile(program,
+                   "#!/bin/sh\n{ pwd; printf '%s\\n' \"$LUMORA_CALLER_DIR\" \"$@\"; } > \"$REPORT\"\n");
     fs::permissions(program, fs::perms::owner_all);
     fs::create_directories(dir_ / "home");
   }
@@ -58,7 +60,8 @@ class LauncherChoice : public ::testing::Test {
     EXPECT_EQ(run.exitCode, 0) << run.output;
     const std::string report = ReadWholeFile(dir_ / "report.txt");
     if (report.empty()) return "";
-    EXPECT_EQ(report.substr(report.find('\n') + 1), "-x\ntwo words\n");
+    // A file the command line names relative to where it was given is found from there.
+    EXPECT_EQ(report.substr(report.find('\n') + 1), cwd + "\n-x\ntwo words\n");
     return report.substr(0, report.find('\n'));
   }
 
@@ -162,7 +165,7 @@ TEST_P(InstalledProgram, FirstStartListsTheSamplesAndLaterStartsKeepTheUsersFile
 }
 
 INSTANTIATE_TEST_SUITE_P(Trees, InstalledProgram, ::testing::Values(LUMORA_INSTALLED_TREE, LUMORA_DEB_TREE),
-                         [](const auto& info) { return info.index == 0 ? "CmakeInstall" : "DebianPackage"; });
+                         [](const auto& tree) { return tree.index == 0 ? "CmakeInstall" : "DebianPackage"; });
 
 }  // namespace
 }  // namespace lumora::test

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lumora::test {
@@ -62,5 +63,16 @@ class ScratchDirectory {
  private:
   std::string path_;
 };
+
+// Polls until condition() holds or the time is up; the last value of condition().
+template <typename Condition>
+bool WaitFor(Condition condition, int timeoutMs = 5000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return condition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
 
 }  // namespace lumora::test

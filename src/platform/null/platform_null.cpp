@@ -2,6 +2,7 @@
 // The factories of a system that has no backends of its own yet: every facility is the null one, so the
 // program builds and starts there and tells the user what it cannot do.
 #include "platform/display.h"
+#include "platform/instance_channel.h"
 #include "platform/null/null_backends.h"
 #include "platform/shell_open.h"
 
@@ -21,6 +22,14 @@ std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys(GlobalHotKeys::PressHandler) 
 
 MutexResult CreateInstanceMutex(const std::string& name) {
   return CreateNullInstanceMutex(name);
+}
+
+std::string InstanceChannel(const std::string& name, std::string&) {
+  return name;
+}
+
+ChannelCheck CheckChannel(const std::string&, std::string&) {
+  return ChannelCheck::Trusted;
 }
 
 std::unique_ptr<ScreenSaverGuard> CreateScreenSaverGuard(ScreenSaverGuard::RequestHandler) {

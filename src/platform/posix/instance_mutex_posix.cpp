@@ -5,36 +5,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "platform/instance_mutex.h"
+#include "platform/posix/runtime_directory.h"
 
 namespace lumora::platform {
 
 namespace {
-
-// The per-user directory for run-time objects: $XDG_RUNTIME_DIR, or a private folder under /tmp when the
-// session has none (a bare X session started by hand).
-std::string RuntimeDirectory(std::string& error) {
-  if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg != nullptr && *xdg == '/') {
-    struct stat st {};
-    if (::stat(xdg, &st) == 0 && S_ISDIR(st.st_mode)) return xdg;
-  }
-  std::string dir = "/tmp/lumora-" + std::to_string(::getuid());
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) {
-    error = dir + ": " + std::strerror(errno);
-    return {};
-  }
-  struct stat st {};
-  // Someone else's folder of that name must not decide whether we run.
-  if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
-    error = dir + ": not a private directory of this user";
-    return {};
-  }
-  return dir;
-}
 
 class FileLockMutex final : public InstanceMutex {
  public:

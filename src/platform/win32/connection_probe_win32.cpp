@@ -9,7 +9,7 @@ namespace lumora::platform {
 
 // FLAG_ICC_FORCE_CONNECTION makes WinINet connect to the address's host and port, rather than only ask
 // whether the computer thinks it is online.
-bool InternetCheckConnection(const std::string& url) {
+bool ConnectionAvailable(const std::string& url) {
   return ::InternetCheckConnectionA(url.c_str(), FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 

@@ -32,7 +32,8 @@ class Win32DesktopWallpaper final : public DesktopWallpaper {
   // would not do that: it means the system's default wallpaper.
   bool Reapply() override {
     std::vector<char> recorded(MAX_PATH + 1, '\0');
-    if (!::SystemParametersInfoA(SPI_GETDESKWALLPAPER, static_cast<UINT>(recorded.size()), recorded.data(), 0))
+    if (!::SystemParametersInfoA(SPI_GETDESKWALLPAPER, static_cast<UINT>(recorded.size()), recorded.data(),
+                                 0))
       return false;
     if (recorded[0] == '\0') return false;
     return ::SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, recorded.data(), kRecordAndTell) != FALSE;

@@ -166,10 +166,6 @@ std::vector<std::string> NamesMatching(const std::string& folder, const std::str
 
 }  // namespace file_system
 
-namespace {
-
-}  // namespace
-
 bool PathExists(const std::string& fileName) {
   struct stat info {};
   return !fileName.empty() && ::lstat(fileName.c_str(), &info) == 0;

@@ -10,6 +10,10 @@
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // The window holds the session's screen saver off from its start: not the screen saver of the session
+  // the tests run in.
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+  ::unsetenv("DISPLAY");
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   lumora::ApplyApplicationLook();  // as the program looks, so that sizes measured here are the user's
