@@ -69,7 +69,7 @@ on_x_server sh -c 'wineboot --init && wineserver --wait'
 status=0
 log="$build/ctest-output.log"
 echo "test-windows: the Windows unit tests under Wine"
-on_x_server ctest --test-dir "$build" --output-on-failure --timeout 300 2>&1 | tee "$log" || status=1
+on_x_server ctest --test-dir "$build" --output-on-failure --parallel 2 --timeout 300 2>&1 | tee "$log" || status=1
 echo "test-windows: end to end under Wine"
 LUMORA_WINDOWS_PROGRAM=$(find "$package" -mindepth 1 -maxdepth 1 -type d -name 'lumora-*-win64')
 export LUMORA_WINDOWS_PROGRAM

@@ -43,7 +43,7 @@ class WineE2e : public ::testing::Test {
     // Two pictures for a first start to list: a JPEG of four coloured quarters and a BMP.
     ASSERT_EQ(
         RunProgram({"convert", "-size", "64x48", "xc:red", "-fill", "blue", "-draw", "rectangle 32,0 63,23",
-                    "-fill", "lime", "-draw", "rectangle 0,24 31,47", "jpg:" + dir_ / "img/quarters.jpg"})
+                    "-fill", "lime", "-draw", "rectangle 0,24 31,47", "jpg:" + dir_ / "img/" + kJpegName})
             .exitCode,
         0);
     ASSERT_EQ(
@@ -117,17 +117,22 @@ class WineE2e : public ::testing::Test {
 
   std::string Log() const { return ReadWholeFile(dir_ / "lumora.log"); }
 
-  // A box captioned with the program's title alone, answered with Return; false when none came or it stayed.
+  // A box captioned with the program's title alone (narrower than the main window).
+  std::optional<unsigned long> TitledBox() const {
+    for (unsigned long window : driver_->FindWindows(kMainTitle))
+      if (driver_->Geometry(window).width < 600) return window;
+    return std::nullopt;
+  }
+
+  // Waits for that box and answers it with Return; false when none came or it stayed.
   bool AnswerTitledBox() const {
-    for (int i = 0; i < 100; ++i) {
-      for (unsigned long window : driver_->FindWindows(kMainTitle)) {
-        if (driver_->Geometry(window).width > 600) continue;
-        driver_->Run({"xdotool", "windowfocus", "--sync", std::to_string(window)});
-        driver_->Run({"xdotool", "key", "Return"});
-        std::this_thread::sleep_for(500ms);
-        return driver_->FindWindows(kMainTitle).size() == 1;
-      }
-      std::this_thread::sleep_for(100ms);
+    for (int i = 0; i < 100 && !TitledBox(); ++i) std::this_thread::sleep_for(100ms);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+      const auto box = TitledBox();
+      if (!box) return attempt > 0;
+      driver_->Run({"xdotool", "windowfocus", "--sync", std::to_string(*box)});
+      driver_->Run({"xdotool", "key", "Return"});
+      std::this_thread::sleep_for(300ms);
     }
     return false;
   }
