@@ -104,7 +104,9 @@ TEST_F(XfceTest, EveryMonitorAndWorkspaceFollows) {
     return count;
   };
   for (const auto& prefix : kOutputs) {
-    EXPECT_TRUE(WaitFor([&] { return changes(prefix + "last-image") >= 2; })) << prefix << ReadWholeFile(log);
+    // xfconf-query's monitor can fall seconds behind on a busy machine; the values themselves are set.
+    EXPECT_TRUE(WaitFor([&] { return changes(prefix + "last-image") >= 2; }, 20000))
+        << prefix << ReadWholeFile(log);
     EXPECT_EQ(XfconfGet(prefix + "last-image"), picture_);
   }
   EXPECT_EQ(XfconfGet(std::string(kMonitor0) + "last-image"), "<missing>") << "no monitor is invented";
