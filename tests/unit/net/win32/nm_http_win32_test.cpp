@@ -13,7 +13,8 @@ namespace {
 
 TEST(TNMHTTPWin32, FetchesTheVersionFileAndAMissingPageFromARealServer) {
   const char* server = std::getenv("LUMORA_TEST_WEB_SERVER");
-  if (server == nullptr) GTEST_SKIP() << "LUMORA_TEST_WEB_SERVER names no server (scripts/test-windows.sh does)";
+  if (server == nullptr)
+    GTEST_SKIP() << "LUMORA_TEST_WEB_SERVER names no server (scripts/test-windows.sh does)";
   TNMHTTP http;
   http.Get(std::string(server) + "/version/zodeveda.txt");
   EXPECT_EQ(http.GetReplyCode(), 200);
