@@ -26,12 +26,19 @@ void TForm1::Button16Click() {
   const QString letter = ComboBox1->currentText();
   const unsigned key = letter.isEmpty() ? 0 : letter.front().unicode();
   // A combination this window may still hold under the identifier is released before the one retry.
-  if (!hotKeys_->Register(kHotKeyId, HotKeyModifier(), key)) {
+  platform::HotKeyResult result = hotKeys_->Register(kHotKeyId, HotKeyModifier(), key);
+  if (result == platform::HotKeyResult::Taken) {
     hotKeys_->Unregister(kHotKeyId);
-    if (!hotKeys_->Register(kHotKeyId, HotKeyModifier(), key)) {
-      MessageBox("抱歉!系统中已启用过此热键!", "更换墙纸热键启用失败");
-      return;
-    }
+    result = hotKeys_->Register(kHotKeyId, HotKeyModifier(), key);
+  }
+  if (result == platform::HotKeyResult::NotOffered) {
+    // Nothing is held here: the desktop runs the step itself once the user has bound it there.
+    TellHowToBindByHand(hotKeys_->ManualBinding(HotKeyModifier(), key));
+    return;
+  }
+  if (result != platform::HotKeyResult::Registered) {
+    MessageBox("抱歉!系统中已启用过此热键!", "更换墙纸热键启用失败");
+    return;
   }
   hotKeyOn_ = true;
   ShowMessage("更换墙纸热键启用成功!");
@@ -39,6 +46,16 @@ void TForm1::Button16Click() {
   Button16->setEnabled(false);
   Button17->setEnabled(true);
   ArmRotation(HotKeyIndex);
+}
+
+void TForm1::TellHowToBindByHand(const platform::ManualHotKey& manual) {
+  std::string text = "这个桌面不让程序自己启用全局热键。";
+  if (!manual.where.empty()) {
+    text += "请把下面这一行加进 " + manual.where + "，再让它重新读取配置：\n\n" + manual.line;
+  } else if (!manual.line.empty()) {
+    text += "请在桌面的键盘设置里把这个组合键绑定到命令：\n\n" + manual.line;
+  }
+  MessageBox(text, "更换墙纸热键");
 }
 
 void TForm1::Button17Click() {

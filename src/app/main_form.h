@@ -228,6 +228,8 @@ class TForm1 : public QWidget {
   void ArmRotation(std::int32_t& position);
   void ShowRotationMode(bool timed);
   unsigned HotKeyModifier() const;
+  // The box for a session that binds keys only in its own settings: what to bind there, and where.
+  void TellHowToBindByHand(const platform::ManualHotKey& manual);
   // One step of the logo animation: the logo at width logoWidth_, centred in logoStart_.
   void LogoStep();
   // The window was shown, hidden, minimised or restored: a sequence under way pauses or goes on.

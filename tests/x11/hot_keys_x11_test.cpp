@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Global hot keys against a real X server: presses come from XTEST (xdotool), the rival program is a plain
 // Xlib connection of the test's own.
+#include "platform/x11/hot_keys_x11.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractNativeEventFilter>
@@ -24,6 +26,7 @@
 namespace lumora::test {
 namespace {
 
+using platform::HotKeyResult;
 using platform::kModAlt;
 using platform::kModControl;
 using platform::kModShift;
@@ -48,7 +51,7 @@ class GlobalHotKeysX11 : public ::testing::Test, public QAbstractNativeEventFilt
     ASSERT_TRUE(ProgramAvailable("xdotool"));
     ASSERT_NE(rival_, nullptr);
     QCoreApplication::instance()->installNativeEventFilter(this);
-    keys_ = platform::CreateGlobalHotKeys([this](int id) { pressed_.push_back(id); });
+    keys_ = platform::CreateX11HotKeys([this](int id) { pressed_.push_back(id); });
   }
   void TearDown() override {
     keys_.reset();
@@ -123,7 +126,7 @@ class GlobalHotKeysX11 : public ::testing::Test, public QAbstractNativeEventFilt
 };
 
 TEST_F(GlobalHotKeysX11, EachPressCallsOnceWithItsIdWhateverTheLocks) {
-  ASSERT_TRUE(keys_->Register(7, kModControl, 'Q'));
+  ASSERT_EQ(keys_->Register(7, kModControl, 'Q'), HotKeyResult::Registered);
   Press("ctrl+q", 1);
   Press("ctrl+q", 2);
   EXPECT_EQ(leaked_, 0) << "the rest of Qt saw the hot key";
@@ -141,7 +144,7 @@ TEST_F(GlobalHotKeysX11, EachPressCallsOnceWithItsIdWhateverTheLocks) {
 }
 
 TEST_F(GlobalHotKeysX11, HeldKeyCallsOnce) {
-  ASSERT_TRUE(keys_->Register(7, kModControl, 'Q'));
+  ASSERT_EQ(keys_->Register(7, kModControl, 'Q'), HotKeyResult::Registered);
   Xdotool({"keydown", "ctrl+q"});
   Pump(1200);  // well past the server's auto-repeat delay
   Xdotool({"keyup", "ctrl+q"});
@@ -150,9 +153,9 @@ TEST_F(GlobalHotKeysX11, HeldKeyCallsOnce) {
 }
 
 TEST_F(GlobalHotKeysX11, ModifiersMustMatchExactly) {
-  ASSERT_TRUE(keys_->Register(1, 0, 'B'));
-  ASSERT_TRUE(keys_->Register(2, kModAlt | kModShift, 'E'));
-  ASSERT_TRUE(keys_->Register(3, kModControl | kModShift, 'W'));
+  ASSERT_EQ(keys_->Register(1, 0, 'B'), HotKeyResult::Registered);
+  ASSERT_EQ(keys_->Register(2, kModAlt | kModShift, 'E'), HotKeyResult::Registered);
+  ASSERT_EQ(keys_->Register(3, kModControl | kModShift, 'W'), HotKeyResult::Registered);
   Press("b", 1);
   Press("alt+shift+e", 2);
   Press("ctrl+shift+w", 3);
@@ -163,21 +166,21 @@ TEST_F(GlobalHotKeysX11, ModifiersMustMatchExactly) {
 
 TEST_F(GlobalHotKeysX11, CombinationHeldByAnotherClientIsRefusedAndNothingStaysGrabbed) {
   ASSERT_TRUE(RivalGrabs(XK_q, ControlMask));
-  EXPECT_FALSE(keys_->Register(1, kModControl, 'Q'));
+  EXPECT_EQ(keys_->Register(1, kModControl, 'Q'), HotKeyResult::Taken);
   RivalUngrabs(XK_q, ControlMask);
   EXPECT_TRUE(Free(XK_q, ControlMask)) << "a refused registration kept grabs";
 
-  ASSERT_TRUE(keys_->Register(1, kModControl, 'Q'));
+  ASSERT_EQ(keys_->Register(1, kModControl, 'Q'), HotKeyResult::Registered);
   EXPECT_FALSE(RivalGrabs(XK_q, ControlMask | NumLock()));
   Press("ctrl+q", 1);
   EXPECT_EQ(pressed_, (std::vector<int>{1}));
 }
 
 TEST_F(GlobalHotKeysX11, OneIdPerCombinationAndUnregisterReleasesAllOfAnId) {
-  ASSERT_TRUE(keys_->Register(1, kModControl, 'Q'));
-  EXPECT_FALSE(keys_->Register(2, kModControl, 'Q'));
-  ASSERT_TRUE(keys_->Register(1, kModControl, 'R'));  // keeps Ctrl+Q as well
-  ASSERT_TRUE(keys_->Register(2, kModControl, 'T'));
+  ASSERT_EQ(keys_->Register(1, kModControl, 'Q'), HotKeyResult::Registered);
+  EXPECT_EQ(keys_->Register(2, kModControl, 'Q'), HotKeyResult::Taken);
+  ASSERT_EQ(keys_->Register(1, kModControl, 'R'), HotKeyResult::Registered);  // keeps Ctrl+Q as well
+  ASSERT_EQ(keys_->Register(2, kModControl, 'T'), HotKeyResult::Registered);
   Press("ctrl+q", 1);
   Press("ctrl+r", 2);
 
@@ -188,11 +191,11 @@ TEST_F(GlobalHotKeysX11, OneIdPerCombinationAndUnregisterReleasesAllOfAnId) {
   Press("ctrl+t", 3);
   EXPECT_EQ(pressed_, (std::vector<int>{1, 1, 2}));
   EXPECT_TRUE(Free(XK_r, ControlMask));
-  EXPECT_TRUE(keys_->Register(3, kModControl, 'Q'));
+  EXPECT_EQ(keys_->Register(3, kModControl, 'Q'), HotKeyResult::Registered);
 }
 
 TEST_F(GlobalHotKeysX11, DestructionReleasesTheGrabs) {
-  ASSERT_TRUE(keys_->Register(1, kModControl | kModAlt, 'Z'));
+  ASSERT_EQ(keys_->Register(1, kModControl | kModAlt, 'Z'), HotKeyResult::Registered);
   keys_.reset();
   EXPECT_TRUE(Free(XK_z, ControlMask | Mod1Mask));
 }

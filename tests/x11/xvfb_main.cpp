@@ -29,7 +29,9 @@ int main(int argc, char** argv) {
   lumora::test::g_server = server.get();
   ::setenv("DISPLAY", server->Display().c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-  ::unsetenv("WAYLAND_DISPLAY");
+  // An X session, whatever the session the tests are started from.
+  for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "SWAYSOCK", "XDG_CURRENT_DESKTOP"})
+    ::unsetenv(name);
   // The window holds the session's screen saver off from its start: not the screen saver of the session
   // the tests run in.
   ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);

@@ -1,22 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <initializer_list>
 
 #include "platform/desktop_wallpaper.h"
 #include "platform/linux_desktops/linux_desktops.h"
+#include "platform/linux_desktops/session_kind.h"
 #include "platform/null/null_backends.h"
 #include "platform/x11/desktop_wallpaper_x11.h"
 
 namespace lumora::platform {
 
 namespace {
-
-std::string Environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : std::string(value);
-}
 
 struct DesktopBackend {
   const char* token;  // matched anywhere in the lower-cased XDG_CURRENT_DESKTOP ("ubuntu:gnome")
@@ -38,15 +31,13 @@ const std::initializer_list<DesktopBackend> kDesktopBackends = {
 }  // namespace
 
 std::unique_ptr<DesktopWallpaper> CreateDesktopWallpaper() {
-  std::string desktop = Environment("XDG_CURRENT_DESKTOP");
-  std::transform(desktop.begin(), desktop.end(), desktop.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string desktop = desktops::CurrentDesktop();
   for (const DesktopBackend& backend : kDesktopBackends) {
     if (desktop.find(backend.token) != std::string::npos) return backend.create();
   }
   // Under Wayland with Xwayland the painted root is hidden behind the compositor's desktop, but painting
   // does no harm there, and an X server is all that tests and bare sessions give us to go by.
-  if (!Environment("DISPLAY").empty()) return CreateX11RootWallpaper();
+  if (!desktops::Environment("DISPLAY").empty()) return CreateX11RootWallpaper();
   // A Wayland session without X (or no session at all) whose desktop keeps no wallpaper setting we know:
   // there is no root window to paint either, so every change is refused and the name tells the user why.
   return CreateNullDesktopWallpaper("Wayland");

@@ -7,7 +7,7 @@ namespace {
 
 class NoHotKeys final : public GlobalHotKeys {
  public:
-  bool Register(int, unsigned, unsigned) override { return false; }
+  HotKeyResult Register(int, unsigned, unsigned) override { return HotKeyResult::NotOffered; }
   void Unregister(int) override {}
 };
 

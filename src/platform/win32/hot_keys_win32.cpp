@@ -32,10 +32,10 @@ class Win32HotKeys final : public GlobalHotKeys {
 
   bool Available() const { return window_.Handle() != nullptr; }
 
-  bool Register(int id, unsigned modifiers, unsigned virtualKey) override {
-    if (!::RegisterHotKey(window_.Handle(), id, modifiers, virtualKey)) return false;
+  HotKeyResult Register(int id, unsigned modifiers, unsigned virtualKey) override {
+    if (!::RegisterHotKey(window_.Handle(), id, modifiers, virtualKey)) return HotKeyResult::Taken;
     registered_.push_back(id);
-    return true;
+    return HotKeyResult::Registered;
   }
 
   // One call releases one combination of the identifier.

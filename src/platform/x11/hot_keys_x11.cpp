@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/x11/hot_keys_x11.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <algorithm>
@@ -63,11 +65,11 @@ class X11HotKeys final : public GlobalHotKeys, public QAbstractNativeEventFilter
     XFlush(display_);
   }
 
-  bool Register(int id, unsigned modifiers, unsigned virtualKey) override {
-    if ((modifiers & ~(kModAlt | kModControl | kModShift)) != 0) return false;
+  HotKeyResult Register(int id, unsigned modifiers, unsigned virtualKey) override {
+    if ((modifiers & ~(kModAlt | kModControl | kModShift)) != 0) return HotKeyResult::Taken;
     const KeySym keySym = KeySymOf(virtualKey);
     const KeyCode keyCode = keySym == NoSymbol ? 0 : XKeysymToKeycode(display_, keySym);
-    if (keyCode == 0) return false;
+    if (keyCode == 0) return HotKeyResult::Taken;
     unsigned mask = 0;
     if ((modifiers & kModAlt) != 0) mask |= Mod1Mask;
     if ((modifiers & kModControl) != 0) mask |= ControlMask;
@@ -75,7 +77,9 @@ class X11HotKeys final : public GlobalHotKeys, public QAbstractNativeEventFilter
     // The server lets a client grab again what it holds already, so our own combinations are checked here:
     // asking again under the same identifier changes nothing.
     for (const Grab& grab : grabs_) {
-      if (grab.keyCode == keyCode && grab.mask == mask) return grab.id == id;
+      if (grab.keyCode == keyCode && grab.mask == mask) {
+        return grab.id == id ? HotKeyResult::Registered : HotKeyResult::Taken;
+      }
     }
 
     // The server matches a grab against the whole modifier state, locks included: a combination must be
@@ -100,10 +104,10 @@ class X11HotKeys final : public GlobalHotKeys, public QAbstractNativeEventFilter
       // registration holds nothing. Ungrabbing a variant we never got leaves the other client's grab alone.
       Ungrab(grab);
       XFlush(display_);
-      return false;
+      return HotKeyResult::Taken;
     }
     grabs_.push_back(std::move(grab));
-    return true;
+    return HotKeyResult::Registered;
   }
 
   void Unregister(int id) override {
@@ -180,7 +184,7 @@ class X11HotKeys final : public GlobalHotKeys, public QAbstractNativeEventFilter
 
 }  // namespace
 
-std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys(GlobalHotKeys::PressHandler pressed) {
+std::unique_ptr<GlobalHotKeys> CreateX11HotKeys(GlobalHotKeys::PressHandler pressed) {
   auto* x11 = qGuiApp == nullptr ? nullptr : qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
   Display* display = x11 == nullptr ? nullptr : x11->display();
   if (display == nullptr) return CreateNullHotKeys();

@@ -66,22 +66,26 @@ struct HotKeyRecord {
   };
   std::vector<std::pair<int, Combination>> registered;
   std::vector<Combination> attempts;
-  int refusals = 0;  // how many of the next attempts the session refuses
+  int refusals = 0;               // how many of the next attempts the session refuses
+  bool notOffered = false;        // a session that lets no program bind keys
+  platform::ManualHotKey manual;  // what such a session tells the user to bind by hand
   platform::GlobalHotKeys::PressHandler press;
 };
 
 class RecordingHotKeys : public platform::GlobalHotKeys {
  public:
   explicit RecordingHotKeys(std::shared_ptr<HotKeyRecord> record) : record_(std::move(record)) {}
-  bool Register(int id, unsigned modifiers, unsigned key) override {
+  platform::HotKeyResult Register(int id, unsigned modifiers, unsigned key) override {
     record_->attempts.push_back({modifiers, key});
+    if (record_->notOffered) return platform::HotKeyResult::NotOffered;
     if (record_->refusals > 0) {
       --record_->refusals;
-      return false;
+      return platform::HotKeyResult::Taken;
     }
     record_->registered.push_back({id, {modifiers, key}});
-    return true;
+    return platform::HotKeyResult::Registered;
   }
+  platform::ManualHotKey ManualBinding(unsigned, unsigned) const override { return record_->manual; }
   void Unregister(int id) override {
     std::erase_if(record_->registered, [id](const auto& entry) { return entry.first == id; });
   }

@@ -234,5 +234,24 @@ TEST_F(Rotation, HotKeyRegistersOneModifierRetriesOnceAndStepsPerPress) {
   EXPECT_TRUE(hotKeys_->registered.empty());
 }
 
+TEST_F(Rotation, ASessionWithoutGlobalKeysSaysWhatToBindAndHoldsNothing) {
+  MakeList({"A", "B"});
+  form_->RadioButton5->click();
+  form_->ComboBox1->setCurrentText(QStringLiteral("Q"));
+  hotKeys_->notOffered = true;
+  hotKeys_->manual = {"bindsym Ctrl+q exec lumora --next", "~/.config/sway/config"};
+  form_->Button16->click();
+  EXPECT_EQ(hotKeys_->attempts.size(), 1u) << "no retry: nothing of ours is in the way";
+  ASSERT_EQ(messages_.Requests().size(), 1u);
+  EXPECT_EQ(messages_.Requests()[0].caption, "更换墙纸热键");
+  const std::string text = Texts().front();
+  EXPECT_NE(text.find("~/.config/sway/config"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n\nbindsym Ctrl+q exec lumora --next"), std::string::npos) << text;
+  EXPECT_EQ(text.find("已启用过"), std::string::npos) << "never said to be taken";
+  EXPECT_TRUE(form_->Button16->isEnabled());
+  EXPECT_FALSE(form_->Button17->isEnabled());
+  EXPECT_TRUE(form_->Button2->isEnabled());
+}
+
 }  // namespace
 }  // namespace lumora::test

@@ -61,12 +61,12 @@ TEST(GlobalHotKeysWin32, ACombinationHeldElsewhereIsRefusedUntilItIsReleased) {
   std::vector<int> pressed;
   const auto first = CreateGlobalHotKeys([&](int id) { pressed.push_back(id); });
   const auto second = CreateGlobalHotKeys([](int) {});
-  ASSERT_TRUE(first->Register(2000, kModControl, 'Q'));
-  EXPECT_FALSE(second->Register(2000, kModControl, 'Q'));
-  EXPECT_FALSE(first->Register(2001, kModControl, 'Q'));
-  EXPECT_TRUE(second->Register(2000, kModControl | kModAlt, 'Q'));
+  ASSERT_EQ(first->Register(2000, kModControl, 'Q'), HotKeyResult::Registered);
+  EXPECT_EQ(second->Register(2000, kModControl, 'Q'), HotKeyResult::Taken);
+  EXPECT_EQ(first->Register(2001, kModControl, 'Q'), HotKeyResult::Taken);
+  EXPECT_EQ(second->Register(2000, kModControl | kModAlt, 'Q'), HotKeyResult::Registered);
   first->Unregister(2000);
-  EXPECT_TRUE(second->Register(2000, kModControl, 'Q'));
+  EXPECT_EQ(second->Register(2000, kModControl, 'Q'), HotKeyResult::Registered);
 }
 
 TEST(InstanceMutexWin32, ASecondCopyFindsTheNameTakenUntilTheFirstHasLetGo) {

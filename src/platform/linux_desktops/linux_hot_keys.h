@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/hot_keys.h"
+
+namespace lumora::platform {
+
+// Compositors whose key bindings live only in their own configuration file.
+enum class ConfiguredCompositor { Sway, Hyprland, Other };
+
+// A session that gives programs no global keys: every combination is NotOffered, and ManualBinding gives the
+// line for the compositor's configuration that runs a rotation step of the running Lumora.
+std::unique_ptr<GlobalHotKeys> CreateManualHotKeys(ConfiguredCompositor compositor);
+
+}  // namespace lumora::platform
