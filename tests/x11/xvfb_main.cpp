@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   ::setenv("DISPLAY", server->Display().c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
   ::unsetenv("WAYLAND_DISPLAY");
+  ::unsetenv("SWAYSOCK");  // run from a sway session, the window would set that session's wallpaper
   // The window holds the session's screen saver off from its start: not the screen saver of the session
   // the tests run in.
   ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
