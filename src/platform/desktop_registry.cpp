@@ -52,4 +52,19 @@ void WriteRecordedWallpaper(const std::string& fileName) {
   OpenForWriting("Wallpaper").WriteString("Wallpaper", fileName);
 }
 
+bool StoreKeptWallpaper::SetWallpaper(const std::string& bmpFile, const TBitmap* picture) {
+  if (!Show(bmpFile, picture, StyleOfPair(ReadStyle()))) return false;
+  try {
+    WriteRecordedWallpaper(bmpFile);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
+}
+
+bool StoreKeptWallpaper::Reapply() {
+  const std::string recorded = ReadRecordedWallpaper();
+  return !recorded.empty() && Show(recorded, nullptr, StyleOfPair(ReadStyle()));
+}
+
 }  // namespace lumora::platform

@@ -20,4 +20,21 @@ std::string ReadRecordedWallpaper();
 // Raises ERegistryException when the key cannot be written.
 void WriteRecordedWallpaper(const std::string& fileName);
 
+// A desktop that keeps no wallpaper settings of its own (a bare X session, sway): the style pair and the
+// wallpaper's path live in the store above, and the backend only shows pictures.
+class StoreKeptWallpaper : public DesktopWallpaper {
+ public:
+  DisplayStylePair ReadStyle() override { return ReadRegistryStylePair(); }
+  void WriteStyle(const DisplayStylePair& pair) override { WriteRegistryStylePair(pair); }
+  // Recorded only once shown, as Windows does; a store that cannot take it leaves the change half done, and
+  // the result is false.
+  bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override;
+  bool Reapply() override;
+
+ protected:
+  // Shows bmpFile (picture, when given, holds its pixels; Reapply gives none) in style; false when the
+  // desktop refused.
+  virtual bool Show(const std::string& bmpFile, const TBitmap* picture, DisplayStyle style) = 0;
+};
+
 }  // namespace lumora::platform

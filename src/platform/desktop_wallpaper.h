@@ -91,8 +91,9 @@ class DesktopWallpaper {
 };
 
 // The backend for this session. On Linux it is chosen from XDG_CURRENT_DESKTOP (lower-cased, by substring:
-// gnome, unity, budgie, cinnamon, mate, xfce, kde), else the X11 root window; on Wayland without a desktop
-// this program can talk to, a backend that refuses every change and says so in its Name().
+// gnome, unity, budgie, cinnamon, mate, xfce, kde, sway), else sway when SWAYSOCK is set, else the X11 root
+// window; on Wayland without a desktop this program can talk to, a backend that refuses every change and
+// says so in its Name().
 std::unique_ptr<DesktopWallpaper> CreateDesktopWallpaper();
 
 }  // namespace lumora::platform

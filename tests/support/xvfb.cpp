@@ -75,7 +75,7 @@ void XvfbServer::Stop() const {
 ProcessOptions XvfbServer::Options() const {
   ProcessOptions options;
   options.setEnv["DISPLAY"] = display_;
-  options.unsetEnv = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP",
+  options.unsetEnv = {"WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_CURRENT_DESKTOP", "SWAYSOCK",
                       "DBUS_SESSION_BUS_ADDRESS"};
   return options;
 }

@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
   lumora::test::g_server = server.get();
   ::setenv("DISPLAY", server->Display().c_str(), 1);
   ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-  // An X session, whatever the session the tests are started from.
+  // An X session, whatever the session the tests are started from: run from sway, say, the window would
+  // set that session's wallpaper.
   for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "SWAYSOCK", "XDG_CURRENT_DESKTOP"})
     ::unsetenv(name);
   // The window holds the session's screen saver off from its start: not the screen saver of the session

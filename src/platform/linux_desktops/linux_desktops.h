@@ -20,4 +20,8 @@ std::unique_ptr<DesktopWallpaper> CreateXfceWallpaper();
 // KDE Plasma: scripts sent to plasmashell over the session bus.
 std::unique_ptr<DesktopWallpaper> CreateKdeWallpaper();
 
+// sway and the compositors that answer its IPC: swaymsg's "output * bg", with the style and the wallpaper's
+// path in our own store. A missing swaymsg or sway makes every apply fail, never the creation.
+std::unique_ptr<DesktopWallpaper> CreateSwayWallpaper();
+
 }  // namespace lumora::platform

@@ -476,46 +476,23 @@ bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, Display
   return true;
 }
 
-class X11RootWallpaper final : public DesktopWallpaper {
+class X11RootWallpaper final : public StoreKeptWallpaper {
  public:
   explicit X11RootWallpaper(RootPaintOptions options) : options_(std::move(options)) {}
 
   std::string Name() const override { return "X11 root window"; }
 
-  DisplayStylePair ReadStyle() override { return ReadRegistryStylePair(); }
-
-  void WriteStyle(const DisplayStylePair& pair) override { WriteRegistryStylePair(pair); }
-
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override {
-    if (picture != nullptr) {
-      if (!PaintRootWallpaper(*picture, StyleOfPair(ReadStyle()), options_)) return false;
-    } else if (!PaintFile(bmpFile)) {
-      return false;
-    }
-    // Recorded only once shown, as Windows does; a store that cannot take it leaves the change half done.
-    try {
-      WriteRecordedWallpaper(bmpFile);
-    } catch (const std::exception&) {
-      return false;
-    }
-    return true;
-  }
-
-  bool Reapply() override {
-    const std::string recorded = ReadRecordedWallpaper();
-    return !recorded.empty() && PaintFile(recorded);
-  }
-
  private:
-  // Every call reads the file again: the same path may hold a new picture.
-  bool PaintFile(const std::string& bmpFile) {
-    TBitmap picture;
+  bool Show(const std::string& bmpFile, const TBitmap* picture, DisplayStyle style) override {
+    if (picture != nullptr) return PaintRootWallpaper(*picture, style, options_);
+    // The file is read again every time: the same path may hold a new picture.
+    TBitmap loaded;
     try {
-      picture.LoadFromFile(bmpFile);
+      loaded.LoadFromFile(bmpFile);
     } catch (const std::exception&) {
       return false;
     }
-    return PaintRootWallpaper(picture, StyleOfPair(ReadStyle()), options_);
+    return PaintRootWallpaper(loaded, style, options_);
   }
 
   RootPaintOptions options_;
