@@ -23,17 +23,6 @@ GVariant* Ask(SessionBus& bus, const char* service, const char* path, const char
                   replyType != nullptr ? G_VARIANT_TYPE(replyType) : nullptr, kTimeoutMs, error);
 }
 
-// Whether someone owns the name now: asking a service that only the bus could start would start it.
-bool Running(SessionBus& bus, const char* service) {
-  GVariant* reply = Ask(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                        "NameHasOwner", g_variant_new("(s)", service), "(b)");
-  if (reply == nullptr) return false;
-  gboolean owned = FALSE;
-  g_variant_get(reply, "(b)", &owned);
-  g_variant_unref(reply);
-  return owned != FALSE;
-}
-
 // Held until the release call is made: the same service, on the path and interface the holder gives.
 class HeldOnTheBus final : public IdleInhibition {
  public:
@@ -78,14 +67,14 @@ std::unique_ptr<IdleInhibition> InhibitForCookie(std::unique_ptr<SessionBus>& bu
 
 std::unique_ptr<IdleInhibition> InhibitFreedesktopScreenSaver(std::unique_ptr<SessionBus>& bus) {
   constexpr const char* kService = "org.freedesktop.ScreenSaver";
-  if (!Running(*bus, kService)) return nullptr;
+  if (!bus->Owned(kService)) return nullptr;
   return InhibitForCookie(bus, kService, "/org/freedesktop/ScreenSaver", kService,
                           g_variant_new("(ss)", kApplication, kReason), "UnInhibit");
 }
 
 std::unique_ptr<IdleInhibition> InhibitGnomeSession(std::unique_ptr<SessionBus>& bus) {
   constexpr const char* kService = "org.gnome.SessionManager";
-  if (!Running(*bus, kService)) return nullptr;
+  if (!bus->Owned(kService)) return nullptr;
   return InhibitForCookie(bus, kService, "/org/gnome/SessionManager", kService,
                           g_variant_new("(susu)", kApplication, 0U, kReason, kIdleFlag), "Uninhibit");
 }
@@ -93,7 +82,7 @@ std::unique_ptr<IdleInhibition> InhibitGnomeSession(std::unique_ptr<SessionBus>&
 // The portal answers with a request object; closing it ends the inhibition.
 std::unique_ptr<IdleInhibition> InhibitThroughPortal(std::unique_ptr<SessionBus>& bus) {
   constexpr const char* kService = "org.freedesktop.portal.Desktop";
-  if (!Running(*bus, kService)) return nullptr;
+  if (!bus->Owned(kService)) return nullptr;
   GVariantBuilder options;
   g_variant_builder_init(&options, G_VARIANT_TYPE_VARDICT);
   g_variant_builder_add(&options, "{sv}", "reason", g_variant_new_string(kReason));

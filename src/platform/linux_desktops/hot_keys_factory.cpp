@@ -9,6 +9,9 @@ namespace lumora::platform {
 
 std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys(GlobalHotKeys::PressHandler pressed) {
   const std::string desktop = desktops::CurrentDesktop();
+  if (desktop.find("kde") != std::string::npos) {
+    if (auto plasma = CreateKGlobalAccelHotKeys(pressed)) return plasma;
+  }
   if (desktops::IsWaylandSession()) {
     // Under Wayland an X grab through Xwayland only sees keys typed into our own windows: a hot key that
     // works only while Lumora has the focus is no hot key, so the compositor is asked, or the user is.

@@ -15,4 +15,8 @@ enum class ConfiguredCompositor { Sway, Hyprland, Other };
 // line for the compositor's configuration that runs a rotation step of the running Lumora.
 std::unique_ptr<GlobalHotKeys> CreateManualHotKeys(ConfiguredCompositor compositor);
 
+// Plasma's key daemon, kglobalaccel, under X11 and Wayland alike: presses come as its signals on the session
+// bus. nullptr when it neither runs nor can be started on the session bus.
+std::unique_ptr<GlobalHotKeys> CreateKGlobalAccelHotKeys(GlobalHotKeys::PressHandler pressed);
+
 }  // namespace lumora::platform

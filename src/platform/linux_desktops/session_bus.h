@@ -4,6 +4,7 @@
 #include <gio/gio.h>
 
 #include <string>
+#include <vector>
 
 namespace lumora::platform::desktops {
 
@@ -29,10 +30,23 @@ class SessionBus {
   GVariant* Call(const char* service, const char* path, const char* interface, const char* method,
                  GVariant* parameters, const GVariantType* replyType, int timeoutMs, BusError& error);
 
+  // Whether someone owns the name now; asking a service that only the bus could start would start it.
+  bool Owned(const char* service);
+  // Whether the bus would start the service when asked for it.
+  bool Startable(const char* service);
+
+  // Calls callback with each signal named member of interface that service sends, from any object, whose
+  // first argument is arg0, until Unsubscribe. The callbacks run in the subscribing thread's GLib main
+  // context: on the user-interface thread, Qt's event loop runs them. 0 when the bus cannot be reached.
+  guint Subscribe(const char* service, const char* interface, const char* member, const char* arg0,
+                  GDBusSignalCallback callback, gpointer data);
+  void Unsubscribe(guint subscription);
+
  private:
   GDBusConnection* Connection(BusError& error);
 
   GDBusConnection* connection_ = nullptr;
+  std::vector<guint> subscriptions_;  // on connection_
 };
 
 }  // namespace lumora::platform::desktops
