@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "e2e/lumora_session.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -141,6 +143,23 @@ bool LumoraSessionTest::WaitForShown(int picture) const {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return false;
+}
+
+std::vector<int> LumoraSessionTest::Watch(std::size_t count, std::chrono::milliseconds timeout) const {
+  std::vector<int> seen;
+  const auto fileNumber = [&] {
+    struct stat info {};
+    return ::stat((session_->Dir() / "zodeveda.bmp").c_str(), &info) == 0 ? info.st_ino : 0;
+  };
+  auto last = fileNumber();
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (seen.size() < count && std::chrono::steady_clock::now() < deadline) {
+    const auto now = fileNumber();
+    if (now != last) seen.push_back(Shown());
+    last = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return seen;
 }
 
 void LumoraSessionTest::ChooseFromTrayMenu(unsigned long icon, int item) {

@@ -81,6 +81,10 @@ class LumoraSessionTest : public ::testing::Test {
   // Which picture of that list the wallpaper file holds now (-1: none of them).
   int Shown() const;
   bool WaitForShown(int picture) const;
+  // The pictures written to the wallpaper file, in order, until count writes have been seen. Each write
+  // replaces the file by a new one, so the same picture written twice is seen twice.
+  std::vector<int> Watch(std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(15)) const;
   // The red, green and blue values (0–255) at a point of a picture file; nullopt when it cannot be read.
   static std::optional<std::array<int, 3>> PixelAt(const std::string& picture, int x, int y);
 

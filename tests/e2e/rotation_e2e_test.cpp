@@ -2,7 +2,6 @@
 // Changing the wallpaper by itself, driven through the window: a one-second timed rotation in both list
 // orders, and the global hot key pressed from outside the program.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <future>
@@ -17,24 +16,6 @@ using namespace std::chrono_literals;
 
 class RotationE2e : public LumoraSessionTest {
  protected:
-  // The pictures written to the wallpaper file, in order, until count writes have been seen. Each write
-  // replaces the file by a new one, so the same picture written twice is seen twice.
-  std::vector<int> Watch(std::size_t count, std::chrono::seconds timeout = 15s) {
-    std::vector<int> seen;
-    const auto fileNumber = [&] {
-      struct stat info {};
-      return ::stat((S().Dir() / "zodeveda.bmp").c_str(), &info) == 0 ? info.st_ino : 0;
-    };
-    auto last = fileNumber();
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (seen.size() < count && std::chrono::steady_clock::now() < deadline) {
-      const auto now = fileNumber();
-      if (now != last) seen.push_back(Shown());
-      last = now;
-      std::this_thread::sleep_for(20ms);
-    }
-    return seen;
-  }
   void PressKeys(const std::string& keys) { D().Run({"xdotool", "key", keys}); }
 };
 
