@@ -65,6 +65,11 @@ TEST_F(HotKeysChoice, AnXSessionGrabsThroughTheServer) {
   auto keys = platform::CreateGlobalHotKeys([](int) {});
   EXPECT_EQ(keys->Register(1, kModControl, 'Q'), HotKeyResult::Registered);
   EXPECT_TRUE(keys->ManualBinding(kModControl, 'Q').line.empty());
+  // So does Plasma where its shortcut service is not on the session bus (here: no bus at all).
+  keys.reset();
+  ::setenv("XDG_CURRENT_DESKTOP", "KDE", 1);
+  EXPECT_EQ(platform::CreateGlobalHotKeys([](int) {})->Register(1, kModControl, 'Q'),
+            HotKeyResult::Registered);
 }
 
 }  // namespace
