@@ -3,7 +3,6 @@
 // grabs the key on the X server and tells the program of each press.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <future>
 #include <thread>
 
@@ -24,8 +23,7 @@ class PlasmaHotKey : public LumoraSessionTest {
     LumoraSessionTest::SetUp();
     if (IsSkipped()) return;
     if (!ProgramAvailable("kglobalaccel5")) GTEST_SKIP() << "kglobalaccel5 is not installed";
-    std::filesystem::create_directories(S().Dir() / "bus");
-    bus_ = std::make_unique<PrivateBus>(S().Dir() / "bus");
+    bus_ = std::make_unique<PrivateBus>(S().Dir().Path());
     ProcessOptions options = Options();
     options.setEnv["QT_QPA_PLATFORM"] = "xcb";
     daemon_ = std::make_unique<ChildProcess>(std::vector<std::string>{"kglobalaccel5"}, options);
