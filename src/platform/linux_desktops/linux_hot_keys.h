@@ -15,4 +15,9 @@ enum class ConfiguredCompositor { Sway, Hyprland, Other };
 // line for the compositor's configuration that runs a rotation step of the running Lumora.
 std::unique_ptr<GlobalHotKeys> CreateManualHotKeys(ConfiguredCompositor compositor);
 
+// GNOME: the GlobalShortcuts portal where it binds keys, else a custom keybinding of the settings daemon
+// that runs a rotation step; nullptr when the session has neither.
+std::unique_ptr<GlobalHotKeys> CreateGnomeHotKeys(GlobalHotKeys::PressHandler pressed);
+std::unique_ptr<GlobalHotKeys> CreateGnomeCustomHotKeys();
+
 }  // namespace lumora::platform

@@ -1,0 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/linux_desktops/linux_hot_keys.h"
+
+namespace lumora::platform {
+
+std::unique_ptr<GlobalHotKeys> CreateGnomeHotKeys(GlobalHotKeys::PressHandler /*pressed*/) {
+  return CreateGnomeCustomHotKeys();
+}
+
+}  // namespace lumora::platform
