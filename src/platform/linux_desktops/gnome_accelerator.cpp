@@ -70,13 +70,13 @@ std::optional<Accelerator> ParseAccelerator(std::string_view text) {
   return accelerator;
 }
 
-std::string AcceleratorOf(unsigned modifiers, unsigned virtualKey) {
+std::string CombinationText(unsigned modifiers, unsigned virtualKey, const ModifierNames& names) {
   const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
   if (!letter && !(virtualKey >= '0' && virtualKey <= '9')) return {};
   std::string text;
-  if ((modifiers & kModControl) != 0) text += "<Control>";
-  if ((modifiers & kModAlt) != 0) text += "<Alt>";
-  if ((modifiers & kModShift) != 0) text += "<Shift>";
+  if ((modifiers & kModControl) != 0) text += names.control;
+  if ((modifiers & kModAlt) != 0) text += names.alt;
+  if ((modifiers & kModShift) != 0) text += names.shift;
   return text + static_cast<char>(letter ? virtualKey - 'A' + 'a' : virtualKey);
 }
 

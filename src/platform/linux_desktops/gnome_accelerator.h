@@ -24,8 +24,15 @@ inline constexpr unsigned kAccelShift = 1, kAccelControl = 2, kAccelAlt = 4, kAc
 // nullopt for text that names no key: "", "disabled", an unknown modifier, a modifier with no key.
 std::optional<Accelerator> ParseAccelerator(std::string_view text);
 
-// How GNOME's settings spell the combination of the hot-key modifier bits (platform/hot_keys.h) and a key
-// ('A'–'Z', '0'–'9'): "<Control><Alt>q"; "" for any other key.
-std::string AcceleratorOf(unsigned modifiers, unsigned virtualKey);
+// How a combination of the hot-key modifier bits (platform/hot_keys.h) and a key ('A'–'Z', '0'–'9') is
+// written: each modifier's name, then the key's in lower case; "" for any other key.
+struct ModifierNames {
+  const char* control;
+  const char* alt;
+  const char* shift;
+};
+inline constexpr ModifierNames kGnomeModifiers{"<Control>", "<Alt>", "<Shift>"};  // "<Control>q"
+inline constexpr ModifierNames kPortalModifiers{"CTRL+", "ALT+", "SHIFT+"};       // "CTRL+q"
+std::string CombinationText(unsigned modifiers, unsigned virtualKey, const ModifierNames& names);
 
 }  // namespace lumora::platform::desktops

@@ -95,7 +95,8 @@ class GnomeCustomHotKeys final : public GlobalHotKeys {
   }
 
   HotKeyResult Register(int id, unsigned modifiers, unsigned virtualKey) override {
-    const std::string accelerator = desktops::AcceleratorOf(modifiers, virtualKey);
+    const std::string accelerator =
+        desktops::CombinationText(modifiers, virtualKey, desktops::kGnomeModifiers);
     if (accelerator.empty()) return HotKeyResult::Taken;
     const std::string path = PathOf(accelerator);
     for (const auto& [holder, paths] : held_) {

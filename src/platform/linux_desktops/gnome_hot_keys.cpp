@@ -3,7 +3,8 @@
 
 namespace lumora::platform {
 
-std::unique_ptr<GlobalHotKeys> CreateGnomeHotKeys(GlobalHotKeys::PressHandler /*pressed*/) {
+std::unique_ptr<GlobalHotKeys> CreateGnomeHotKeys(GlobalHotKeys::PressHandler pressed) {
+  if (auto portal = CreateGnomePortalHotKeys(std::move(pressed))) return portal;
   return CreateGnomeCustomHotKeys();
 }
 

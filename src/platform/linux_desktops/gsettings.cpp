@@ -74,6 +74,7 @@ bool Settings::SetString(const char* key, const std::string& value) {
 
 bool Settings::SetStrings(const char* key, const std::vector<std::string>& values) {
   std::vector<const gchar*> items;
+  items.reserve(values.size());
   for (const std::string& value : values) items.push_back(value.c_str());
   return SetValue(key, g_variant_new_strv(items.data(), static_cast<gssize>(items.size())));
 }

@@ -18,6 +18,8 @@ std::unique_ptr<GlobalHotKeys> CreateManualHotKeys(ConfiguredCompositor composit
 // GNOME: the GlobalShortcuts portal where it binds keys, else a custom keybinding of the settings daemon
 // that runs a rotation step; nullptr when the session has neither.
 std::unique_ptr<GlobalHotKeys> CreateGnomeHotKeys(GlobalHotKeys::PressHandler pressed);
+// Each way on its own; nullptr where the session lacks it.
+std::unique_ptr<GlobalHotKeys> CreateGnomePortalHotKeys(GlobalHotKeys::PressHandler pressed);
 std::unique_ptr<GlobalHotKeys> CreateGnomeCustomHotKeys();
 
 }  // namespace lumora::platform

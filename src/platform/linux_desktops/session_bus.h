@@ -29,9 +29,10 @@ class SessionBus {
   GVariant* Call(const char* service, const char* path, const char* interface, const char* method,
                  GVariant* parameters, const GVariantType* replyType, int timeoutMs, BusError& error);
 
- private:
+  // The connection itself, for signals; nullptr with the reason in error when the bus cannot be reached.
   GDBusConnection* Connection(BusError& error);
 
+ private:
   GDBusConnection* connection_ = nullptr;
 };
 
