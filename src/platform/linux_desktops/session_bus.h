@@ -24,13 +24,13 @@ class SessionBus {
   SessionBus(const SessionBus&) = delete;
   SessionBus& operator=(const SessionBus&) = delete;
 
+  // The connection itself, for signals; nullptr with the reason in error when the bus cannot be reached.
+  GDBusConnection* Connection(BusError& error);
+
   // Calls a method and returns its reply, or nullptr with the reason in error (a bus that cannot be
   // reached, a name nobody owns, the peer's own error). The reply is owned by the caller.
   GVariant* Call(const char* service, const char* path, const char* interface, const char* method,
                  GVariant* parameters, const GVariantType* replyType, int timeoutMs, BusError& error);
-
-  // The connection itself, for signals; nullptr with the reason in error when the bus cannot be reached.
-  GDBusConnection* Connection(BusError& error);
 
  private:
   GDBusConnection* connection_ = nullptr;
