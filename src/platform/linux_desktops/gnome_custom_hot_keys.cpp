@@ -38,15 +38,15 @@ bool Ours(const std::string& path) {
 
 // One path per combination, so that an identifier may hold several: ".../lumora-next-control-q/".
 std::string PathOf(const std::string& accelerator) {
-  std::string path = kOurFolder;
+  std::string path = std::string(kOurFolder) + "-";
   for (const char c : accelerator) {
-    if (c == '<') {
+    if (c == '>') {
       path += '-';
-    } else if (c != '>') {
+    } else if (c != '<') {
       path += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     }
   }
-  return (accelerator.starts_with('<') ? path : path + "-") + "/";
+  return path + "/";
 }
 
 bool Binds(GVariant* value, const Accelerator& wanted) {

@@ -61,7 +61,7 @@ struct Answer {
 void Responded(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant* parameters,
                gpointer data) {
   auto* answer = static_cast<Answer*>(data);
-  if (answer->results != nullptr) return;
+  if (answer->results != nullptr || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) return;
   g_variant_get(parameters, "(u@a{sv})", &answer->response, &answer->results);
   answer->loop->quit();
 }
@@ -99,8 +99,9 @@ bool BindsOurShortcut(const Answer& answer) {
   GVariantIter iter;
   g_variant_iter_init(&iter, shortcuts);
   const gchar* id = nullptr;
-  while (!found && g_variant_iter_next(&iter, "(&s@a{sv})", &id, nullptr))
+  while (!found && g_variant_iter_next(&iter, "(&s@a{sv})", &id, nullptr)) {
     found = std::string(id) == kShortcut;
+  }
   g_variant_unref(shortcuts);
   return found;
 }
