@@ -5,9 +5,11 @@
 
 namespace lumora::test {
 
-PrivateBus::PrivateBus(const std::string& folder) {
+PrivateBus::PrivateBus(const std::string& folder, const ProcessOptions& environment) {
   const std::string addressFile = folder + "/bus-address";
   ProcessOptions options;
+  options.setEnv = environment.setEnv;
+  options.unsetEnv = environment.unsetEnv;
   options.outputFile = addressFile;
   daemon_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"},

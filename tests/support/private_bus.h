@@ -9,10 +9,11 @@
 namespace lumora::test {
 
 // A dbus-daemon of our own, as a session bus nobody else uses; the services it starts share its process
-// group. The address file goes into folder.
+// group and its environment, the test's own changed as environment says. The address file goes into folder.
 class PrivateBus {
  public:
-  explicit PrivateBus(const std::string& folder);  // throws when the daemon gives no address
+  // Throws when the daemon gives no address.
+  explicit PrivateBus(const std::string& folder, const ProcessOptions& environment = {});
   const std::string& Address() const { return address_; }
   pid_t Pid() const { return daemon_->Pid(); }
 

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/linux_desktops/desktop_common.h"
+#include "platform/linux_desktops/gsettings.h"
 #include "platform/linux_desktops/linux_desktops.h"
 
 namespace lumora::platform {
@@ -50,54 +51,7 @@ FlavourTraits TraitsOf(GnomeFlavour flavour) {
 constexpr const char* kStyleKey = "picture-options";
 constexpr const char* kDarkPictureKey = "picture-uri-dark";
 
-// One schema's settings, looked up anew for each operation so that a schema installed while we run is
-// found. Empty when the schema is not installed: GSettings would abort the process on an unknown schema.
-class Settings {
- public:
-  explicit Settings(const char* schemaId) {
-    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-    if (source == nullptr) return;
-    schema_ = g_settings_schema_source_lookup(source, schemaId, TRUE);
-    if (schema_ != nullptr) settings_ = g_settings_new_full(schema_, nullptr, nullptr);
-  }
-  ~Settings() {
-    if (settings_ != nullptr) g_object_unref(settings_);
-    if (schema_ != nullptr) g_settings_schema_unref(schema_);
-  }
-  Settings(const Settings&) = delete;
-  Settings& operator=(const Settings&) = delete;
-
-  explicit operator bool() const { return settings_ != nullptr; }
-  bool HasKey(const char* key) const { return schema_ != nullptr && g_settings_schema_has_key(schema_, key); }
-
-  std::string GetString(const char* key) const {
-    gchar* value = g_settings_get_string(settings_, key);
-    std::string result = value != nullptr ? value : "";
-    g_free(value);
-    return result;
-  }
-
-  // False when the key is missing, not a string, locked, or the value is out of its range.
-  bool SetString(const char* key, const std::string& value) {
-    if (!HasKey(key)) return false;
-    GSettingsSchemaKey* schemaKey = g_settings_schema_get_key(schema_, key);
-    GVariant* variant = g_variant_ref_sink(g_variant_new_string(value.c_str()));
-    const bool fits =
-        g_variant_type_equal(g_settings_schema_key_get_value_type(schemaKey), G_VARIANT_TYPE_STRING) &&
-        g_settings_schema_key_range_check(schemaKey, variant);
-    g_settings_schema_key_unref(schemaKey);
-    const bool written = fits && g_settings_set_value(settings_, key, variant);
-    g_variant_unref(variant);
-    return written;
-  }
-
-  // Waits until the backend has taken every write, so that the next one is seen as a change of its own.
-  void Sync() { g_settings_sync(); }
-
- private:
-  GSettingsSchema* schema_ = nullptr;
-  GSettings* settings_ = nullptr;
-};
+using desktops::Settings;
 
 // picture-options as a key of an enum; all three desktops name the three styles alike.
 const char* OptionOf(DisplayStyle style) {

@@ -15,6 +15,9 @@ std::unique_ptr<GlobalHotKeys> CreateGlobalHotKeys(GlobalHotKeys::PressHandler p
   if (desktops::IsWaylandSession()) {
     // Under Wayland an X grab through Xwayland only sees keys typed into our own windows: a hot key that
     // works only while Lumora has the focus is no hot key, so the compositor is asked, or the user is.
+    if (desktop.find("gnome") != std::string::npos) {
+      if (auto keys = CreateGnomeHotKeys(pressed)) return keys;
+    }
     if (desktops::IsSwaySession()) return CreateManualHotKeys(ConfiguredCompositor::Sway);
     if (desktop.find("hyprland") != std::string::npos)
       return CreateManualHotKeys(ConfiguredCompositor::Hyprland);

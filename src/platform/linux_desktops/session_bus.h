@@ -25,6 +25,9 @@ class SessionBus {
   SessionBus(const SessionBus&) = delete;
   SessionBus& operator=(const SessionBus&) = delete;
 
+  // The connection itself, for signals; nullptr with the reason in error when the bus cannot be reached.
+  GDBusConnection* Connection(BusError& error);
+
   // Calls a method and returns its reply, or nullptr with the reason in error (a bus that cannot be
   // reached, a name nobody owns, the peer's own error). The reply is owned by the caller.
   GVariant* Call(const char* service, const char* path, const char* interface, const char* method,
@@ -43,8 +46,6 @@ class SessionBus {
   void Unsubscribe(guint subscription);
 
  private:
-  GDBusConnection* Connection(BusError& error);
-
   GDBusConnection* connection_ = nullptr;
   std::vector<guint> subscriptions_;  // on connection_
 };
