@@ -30,6 +30,8 @@ MessageResult QtMessageSink::Show(const MessageRequest& request) {
                                                          : QMessageBox::NoIcon);
   box->setWindowTitle(QString::fromStdString(request.caption));
   box->setText(QString::fromStdString(request.text));
+  // A box may carry a line for the user to paste elsewhere (a key binding for the compositor's settings).
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
   QMessageBox::StandardButton accepting = QMessageBox::Ok;
   if (request.yesNo) {
     accepting = QMessageBox::Yes;
