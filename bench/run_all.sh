@@ -21,7 +21,8 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 build=$repo/out/build-bench
 if [ ! -f "$build/build.ninja" ]; then
   launcher=()
-  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  command -v ccache >/dev/null &&
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_COMPILER=clang++ -DLUMORA_TESTS=OFF -DLUMORA_FUZZ=OFF "${launcher[@]}" >/dev/null
 fi
@@ -53,7 +54,9 @@ mkdir -p "$run/config/lumora" "$run/runtime" && chmod 700 "$run/runtime"
 printf '[HKEY_LOCAL_MACHINE\\SOFTWARE\\VezeVuru\\ZodeVeda]\nsn=o\n' >"$run/config/lumora/registry.ini"
 {
   printf '%s\r\n' "$work/photo.jpg" "$work/photo.bmp" "$work/turned.jpg" "$work/small.jpg"
-  for ((i = 4; i < 10000; i++)); do printf '/home/lin/Pictures/Wallpapers/%d/IMG_%05d_edit.jpg\r\n' $((i % 14 + 2010)) "$i"; done
+  for ((i = 4; i < 10000; i++)); do
+    printf '/home/lin/Pictures/Wallpapers/%d/IMG_%05d_edit.jpg\r\n' $((i % 14 + 2010)) "$i"
+  done
 } >"$run/zodeveda.orl"
 export XDG_CONFIG_HOME=$run/config XDG_RUNTIME_DIR=$run/runtime
 cd "$run"
@@ -101,7 +104,9 @@ idle_rss=$(resident_mb)
 echo "previews..." >&2
 show() { "$probe" click "$window" 60 "$(row_y "$1")" "$preview"; }
 preview_ours() { show 3 >/dev/null && note "preview-$picture" "$(show "$row")"; }
-preview_peer() { note "djpeg-$picture" "$("$probe" run djpeg -dct float -outfile /dev/null "$work/$picture.jpg")"; }
+preview_peer() {
+  note "djpeg-$picture" "$("$probe" run djpeg -dct float -outfile /dev/null "$work/$picture.jpg")"
+}
 for picture in photo turned; do
   [ $picture = photo ] && row=0 || row=2
   for ((i = 0; i < runs; i++)); do alternate $i preview_ours preview_peer; done
@@ -156,7 +161,7 @@ idle_cpu=$(awk -v a="$cpu0" -v b="$cpu1" -v hz="$(getconf CLK_TCK)" -v s="$idle_
   'BEGIN { printf "%.4f", (b - a) / hz / s * 100 }')
 idle_wakes=$(awk -v s="$idle_seconds" 'NR == FNR { before[$1] = $2; next } { n += $2 - before[$1] }
   END { printf "%.2f", n / s }' "$work/switches0" "$work/switches1")
-alive || { echo "the program ended before the end of the run; its log:" >&2; cat "$run/lumora.log" >&2; exit 2; }
+alive || { echo "the program ended before its time; its log:" >&2 && cat "$run/lumora.log" >&2 && exit 2; }
 kill "$pid"
 gone
 
@@ -166,7 +171,9 @@ mkdir -p "$work/list/config" "$work/list/runtime" && chmod 700 "$work/list/runti
 list_out=$(cd "$work/list" && XDG_CONFIG_HOME=$work/list/config XDG_RUNTIME_DIR=$work/list/runtime \
   "$build/bench/bench_list_files" "$runs") || [ $? = 2 ] || { echo "bench_list_files failed" >&2; exit 2; }
 # The medians on the line of that label: ours, and plain Qt's (the number before "ms =").
-list_value() { grep -F "$1" <<<"$list_out" | awk '{ for (i = 1; i < NF; ++i) if ($i == "=") print $1, $(i - 2) }'; }
+list_value() {
+  grep -F "$1" <<<"$list_out" | awk '{ for (i = 1; i < NF; ++i) if ($i == "=") print $1, $(i - 2) }'
+}
 
 # The table. Figures in milliseconds unless said; the label goes last (Chinese is three bytes in two columns).
 status=0
@@ -192,7 +199,8 @@ for style in centred stretched; do
   row "设为墙纸 4K JPEG $style: click to root painted" "$(med apply-$style)" "$(med djpeg-bmp-$style)" \
     "djpeg -dct float -bmp" ratio 0.6
 done
-row "设为墙纸 4K BMP centred: click to root painted" "$(med apply-bmp)" "$(med feh-bmp)" "feh --bg-center" ratio 0.5
+row "设为墙纸 4K BMP centred: click to root painted" "$(med apply-bmp)" "$(med feh-bmp)" "feh --bg-center" \
+  ratio 0.5
 row "preview 4K JPEG: click on the row to picture shown" "$(med preview-photo)" "$(med djpeg-photo)" \
   "djpeg -dct float" ratio 1.25
 row "preview 12 MP JPEG, EXIF orientation 6" "$(med preview-turned)" "$(med djpeg-turned)" "djpeg -dct float" \
