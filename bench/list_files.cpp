@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The wallpaper list's files in the real main window, 10 000 entries: "打开" and "保存" with their dialogs
 // answered, the save at exit, and a first run over 10 000 pictures in img/; each checked, and timed against
-// plain Qt doing the same job with text instead of the entries' bytes. Run by run_list_files.sh.
+// plain Qt doing the same job with text instead of the entries' bytes. Run by run_all.sh.
 // usage: bench_list_files [runs]   (in an empty directory; exits 1 on a wrong result, 2 on a missed target)
 
 #include <QApplication>

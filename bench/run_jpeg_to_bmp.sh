@@ -9,14 +9,8 @@ set -euo pipefail
 
 bench=${1:?usage: $0 path/to/bench_jpeg_to_bmp [runs]}
 runs=${2:-7}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# Photo-like: a fractal plasma with some sensor-style noise, encoded as a camera or editor would.
-/usr/bin/convert -size 3840x2160 -seed 11 plasma:fractal -blur 0x1 -attenuate 0.4 +noise Gaussian \
-  "ppm:$work/photo.ppm"
-cjpeg -quality 90 "$work/photo.ppm" >"$work/photo.jpg"
-rm "$work/photo.ppm"
+source "$(dirname "$0")/scratch_session.sh"
+photo_jpeg "$work/photo.jpg" 3840 2160
 picture_kb=$((3840 * 2160 * 3 / 1024))
 
 # Runs a command once; prints "seconds max_rss_kb".
@@ -28,7 +22,6 @@ measure() {
   echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }') $(tail -n 1 "$work/rss")"
 }
 
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 : >"$work/ours" && : >"$work/djpeg" && : >"$work/nocopy"
 for ((i = 0; i < runs; i++)); do

@@ -33,7 +33,7 @@ PACKAGE="$RUN build-essential dpkg-dev debhelper lintian"
 # formatting and lint tools of CI.
 TEST="$PACKAGE
   clang libclang-rt-14-dev clang-format clang-tidy libgtest-dev libgmock-dev libxtst-dev libxres-dev
-  x11-utils x11-xserver-utils feh hsetroot libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time lighttpd
+  x11-utils x11-xserver-utils feh xwallpaper libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time lighttpd
   gnome-settings-daemon-common
   libglib2.0-bin dbus-daemon dconf-service dconf-gsettings-backend gsettings-desktop-schemas
   cinnamon-desktop-data mate-desktop-common xfconf sway swaybg grim nodejs xscreensaver libkf5globalaccel-bin
