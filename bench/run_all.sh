@@ -81,7 +81,12 @@ alternate() { # run program peer
   if (($1 % 2 == 0)); then "$2" && "$3"; else "$3" && "$2"; fi
 }
 resident_mb() { awk '/^VmRSS:/ { printf "%.1f\n", $2 / 1024 }' "/proc/$pid/status"; }
-alive() { kill -0 "$pid" 2>/dev/null; }
+# The program is the probe's child, an orphan once the probe has ended: it lingers as a zombie until the
+# system's first process reaps it, seconds later on some machines, and has ended all the same.
+alive() {
+  local state
+  state=$(ps -o stat= -p "$pid") && [[ $state != Z* ]]
+}
 gone() {
   local tenths
   for ((tenths = 0; tenths < 200; tenths++)); do alive && sleep 0.1 || return 0; done
@@ -94,7 +99,7 @@ for ((i = 0; i < runs; i++)); do
   read -r pid window ms < <("$probe" start "$run/lumora.log" 608 565 "$lumora")
   stop_at_exit "$pid"
   note start "$ms"
-  # Ended as a log-out ends it, with the list saved: "退出" can take seconds with a tray host present.
+  # Ended as a log-out ends it, with the list saved.
   if ((i < runs - 1)); then kill "$pid" && gone; fi
 done
 sleep 2

@@ -191,7 +191,9 @@ int Click(char** argv, int argc) {
   // longer than this anyway.
   usleep(12000);
   XTestFakeButtonEvent(display, 1, False, CurrentTime);
-  XFlush(display);
+  // Taken in by the server before this probe may end: a connection closed right after a flush sometimes
+  // loses its last request, and a press without its release is no click.
+  XSync(display, False);
   if (wait == "root") {
     WaitFor(start, IsRootPixmapSet);
   } else if (wait == "unmap") {
