@@ -29,15 +29,15 @@ PACKAGE="$RUN build-essential dpkg-dev debhelper lintian"
 # the peer programs the tests and benchmarks compare against, the web server the HTTP tests talk to, what
 # the desktop tests run the desktops' settings stores with, the compositor they set a wallpaper on (sway, with
 # its swaybg) and grim to look at it, the screen saver the screen-saver guard is tested against, Plasma's
-# shortcut daemon the hot key is tested against, what the install tests check the installed tree with, and the
-# formatting and lint tools of CI.
+# shortcut daemon the hot key is tested against, what the install tests check the installed tree with, valgrind
+# for the soak's leak check, and the formatting and lint tools of CI.
 TEST="$PACKAGE
   clang libclang-rt-14-dev clang-format clang-tidy libgtest-dev libgmock-dev libxtst-dev libxres-dev
   x11-utils x11-xserver-utils feh xwallpaper libjpeg-turbo-progs jpeginfo libimage-exiftool-perl time lighttpd
   gnome-settings-daemon-common
   libglib2.0-bin dbus-daemon dconf-service dconf-gsettings-backend gsettings-desktop-schemas
   cinnamon-desktop-data mate-desktop-common xfconf sway swaybg grim nodejs xscreensaver libkf5globalaccel-bin
-  desktop-file-utils appstream file man-db"
+  desktop-file-utils appstream file man-db valgrind"
 
 case "${1:-}" in
   run) packages=$RUN ;;
