@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
+# shellcheck shell=bash
 # Sourced by the benchmark scripts: a scratch directory ($work) removed at exit; private_xvfb SIZE, which
 # starts an X server of that size on a free display, exports DISPLAY and stops the server at exit;
 # stop_at_exit PID for other processes started; photo_jpeg for pictures to work on.
