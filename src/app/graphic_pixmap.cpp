@@ -2,9 +2,11 @@
 #include "app/graphic_pixmap.h"
 
 #include <QImage>
+#include <utility>
 
 #include "jpeg/jpeg_image.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/exceptions.h"
 #include "toolkit/orientation.h"
 
 namespace lumora {
@@ -34,10 +36,22 @@ QPixmap PixmapOf(TGraphic& graphic) {
   if (auto* bitmap = dynamic_cast<TBitmap*>(&graphic)) return PixmapOfBitmap(*bitmap);
   auto* jpeg = dynamic_cast<TJPEGImage*>(&graphic);
   if (jpeg == nullptr || jpeg->GetEmpty()) return {};
-  // A photo shows the right way up, as its camera noted; the turned copy shares nothing it changes.
+  const TBitmap& decoded = jpeg->DecodedBitmap();
+  const int orientation = jpeg->ExifOrientation();
+  if (decoded.GetPixelFormat() == TPixelFormat::pf24bit && !decoded.GetEmpty()) {
+    // A photo shows the right way up, as its camera noted. Turning it straight into the screen's 32-bit
+    // layout is the one pass over the pixels; the pixmap then adopts the image instead of converting it.
+    const bool swaps = orientation >= eoTranspose && orientation <= eoRotate270;
+    QImage upright(swaps ? decoded.GetHeight() : decoded.GetWidth(),
+                   swaps ? decoded.GetWidth() : decoded.GetHeight(), QImage::Format_RGB32);
+    if (upright.isNull()) throw EOutOfResources("Not enough memory to show the picture");
+    CopyUpright32(decoded, orientation, upright.bits(), upright.bytesPerLine());
+    return QPixmap::fromImage(std::move(upright));
+  }
+  // The turned copy shares nothing it changes.
   TBitmap upright;
-  upright.Assign(jpeg->DecodedBitmap());
-  ApplyOrientation(upright, jpeg->ExifOrientation());
+  upright.Assign(decoded);
+  ApplyOrientation(upright, orientation);
   return PixmapOfBitmap(upright);
 }
 

@@ -42,7 +42,20 @@ Placement PlacementFor(int orientation, int width, int height, std::ptrdiff_t st
 // Turning writes one destination row per source pixel; in tiles, the rows being written stay in the cache.
 constexpr int kTile = 64;
 
-template <std::size_t kBytes>
+// Pixels keep their size, or go from blue-green-red bytes to one 32-bit word 0xFFRRGGBB.
+template <std::size_t kFrom, std::size_t kTo>
+inline void PutPixel(std::uint8_t* to, const std::uint8_t* from) {
+  if constexpr (kFrom == kTo) {
+    std::memcpy(to, from, kTo);
+  } else {
+    static_assert(kFrom == 3 && kTo == 4);
+    const std::uint32_t word =
+        0xFF000000u | std::uint32_t{from[2]} << 16 | std::uint32_t{from[1]} << 8 | from[0];
+    std::memcpy(to, &word, 4);
+  }
+}
+
+template <std::size_t kFrom, std::size_t kTo>
 void CopyTurned(const std::uint8_t* source, std::ptrdiff_t sourceStride, int width, int height,
                 std::uint8_t* dest, const Placement& place, int tileWidth, int tileHeight) {
   for (int top = 0; top < height; top += tileHeight) {
@@ -50,14 +63,22 @@ void CopyTurned(const std::uint8_t* source, std::ptrdiff_t sourceStride, int wid
     for (int left = 0; left < width; left += tileWidth) {
       const int right = std::min(width, left + tileWidth);
       for (int y = top; y < bottom; ++y) {
-        const std::uint8_t* from = source + y * sourceStride + std::ptrdiff_t{left} * kBytes;
-        std::ptrdiff_t to = place.origin + y * place.stepY + left * place.stepX;
-        for (int x = left; x < right; ++x, from += kBytes, to += place.stepX) {
-          std::memcpy(dest + to, from, kBytes);
+        const std::uint8_t* from = source + y * sourceStride + std::ptrdiff_t{left} * kFrom;
+        std::uint8_t* to = dest + place.origin + y * place.stepY + left * place.stepX;
+        if (place.stepX == static_cast<std::ptrdiff_t>(kTo)) {
+          // Rows that keep their direction: a fixed step the compiler can widen.
+          for (int x = left; x < right; ++x, from += kFrom, to += kTo) PutPixel<kFrom, kTo>(to, from);
+        } else {
+          for (int x = left; x < right; ++x, from += kFrom, to += place.stepX) PutPixel<kFrom, kTo>(to, from);
         }
       }
     }
   }
+}
+
+// Tiles only pay when the turn writes across rows.
+int TileSide(int orientation, int side) {
+  return orientation >= eoTranspose ? kTile : side;
 }
 
 }  // namespace
@@ -79,14 +100,25 @@ void ApplyOrientation(TBitmap& bitmap, int orientation) {
   // Reading through the const row keeps pixels shared with other bitmaps shared.
   const std::uint8_t* source = std::as_const(bitmap).ScanLine(0);
   std::uint8_t* dest = turned.ScanLine(0);
-  const int tileWidth = swaps ? kTile : width;
-  const int tileHeight = swaps ? kTile : height;
+  const int tileWidth = TileSide(orientation, width);
+  const int tileHeight = TileSide(orientation, height);
   if (bytes == 3) {
-    CopyTurned<3>(source, bitmap.RowStride(), width, height, dest, place, tileWidth, tileHeight);
+    CopyTurned<3, 3>(source, bitmap.RowStride(), width, height, dest, place, tileWidth, tileHeight);
   } else {
-    CopyTurned<1>(source, bitmap.RowStride(), width, height, dest, place, tileWidth, tileHeight);
+    CopyTurned<1, 1>(source, bitmap.RowStride(), width, height, dest, place, tileWidth, tileHeight);
   }
   bitmap.Assign(turned);
+}
+
+void CopyUpright32(const TBitmap& bitmap, int orientation, std::uint8_t* dest, std::ptrdiff_t destStride) {
+  if (bitmap.GetEmpty() || bitmap.GetPixelFormat() != TPixelFormat::pf24bit) return;
+  if (orientation < eoNormal || orientation > eoRotate270) orientation = eoNormal;
+  const int width = bitmap.GetWidth();
+  const int height = bitmap.GetHeight();
+  const Placement place = orientation == eoNormal ? Placement{0, 4, destStride}
+                                                  : PlacementFor(orientation, width, height, destStride, 4);
+  CopyTurned<3, 4>(bitmap.ScanLine(0), bitmap.RowStride(), width, height, dest, place,
+                   TileSide(orientation, width), TileSide(orientation, height));
 }
 
 }  // namespace lumora

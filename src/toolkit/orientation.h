@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "toolkit/bitmap.h"
 
 namespace lumora {
@@ -23,5 +26,10 @@ enum TExifOrientation : int {
 // Works on pf24bit and pf8bit alike, in one pass over the pixels, into a new pixel buffer (so a bitmap
 // sharing the old pixels keeps them). Raises EOutOfResources when the second buffer cannot be had.
 void ApplyOrientation(TBitmap& bitmap, int orientation);
+
+// Writes a pf24bit picture the right way up, as ApplyOrientation would turn it, into a caller's buffer of
+// 32-bit words 0xFFRRGGBB in the machine's byte order, destStride bytes apart: a display's own layout,
+// reached in the one pass that turns it. The buffer holds the turned size. Other formats write nothing.
+void CopyUpright32(const TBitmap& bitmap, int orientation, std::uint8_t* dest, std::ptrdiff_t destStride);
 
 }  // namespace lumora

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // "设为墙纸" and the display style, through the window's controls: what reaches the wallpaper file and the
 // desktop, and what the user is told.
+#include <QImage>
 #include <QTest>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
@@ -72,6 +74,15 @@ TEST_F(WallpaperSetting, APortraitPhotoStandsUprightOnTheWallpaperAndInThePrevie
   EXPECT_EQ(std::pair(written.GetWidth(), written.GetHeight()), std::pair(23, 37));
   form_->ListBox1Click();
   EXPECT_EQ(form_->Image2->size(), QSize(23, 37));
+  // The preview shows the very pixels the wallpaper got.
+  const QImage shown = form_->Image2->pixmap().toImage();
+  ASSERT_EQ(shown.size(), QSize(23, 37));
+  for (int y = 0; y < 37; ++y) {
+    for (int x = 0; x < 23; ++x) {
+      const std::uint8_t* bgr = written.ScanLine(y) + x * 3;
+      ASSERT_EQ(shown.pixel(x, y), qRgb(bgr[2], bgr[1], bgr[0])) << x << "," << y;
+    }
+  }
 }
 
 TEST_F(WallpaperSetting, BitmapsAreCopiedUnchangedAndTheWallpaperFileItselfIsAppliedAsItIs) {

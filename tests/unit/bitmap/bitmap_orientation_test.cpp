@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,33 @@ TEST(BitmapOrientation, OtherValuesChangeNothingAndSharedPixelsStayPut) {
   ApplyOrientation(turned, 6);
   EXPECT_EQ(Values(turned), kTurned[6]);
   EXPECT_EQ(Values(original), kTurned[1]);
+}
+
+// The display copy must show what the wallpaper's turn shows, across tile edges and odd sizes too.
+TEST(BitmapOrientation, TheThirtyTwoBitCopyMatchesTheTurnedBitmap) {
+  TBitmap original;
+  original.Clear(TPixelFormat::pf24bit);
+  original.SetSize(131, 70);
+  for (int y = 0; y < 70; ++y)
+    for (int i = 0; i < 131 * 3; ++i) original.ScanLine(y)[i] = static_cast<std::uint8_t>(y * 7 + i * 13);
+  for (const int orientation : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}) {
+    SCOPED_TRACE("orientation " + std::to_string(orientation));
+    TBitmap turned;
+    turned.Assign(original);
+    ApplyOrientation(turned, orientation);
+    const int width = turned.GetWidth();
+    const std::ptrdiff_t stride = std::ptrdiff_t{width} * 4 + 8;  // rows may be padded
+    std::vector<std::uint32_t> words(static_cast<std::size_t>(stride / 4 * turned.GetHeight()), 0);
+    CopyUpright32(original, orientation, reinterpret_cast<std::uint8_t*>(words.data()), stride);
+    for (int y = 0; y < turned.GetHeight(); ++y) {
+      for (int x = 0; x < width; ++x) {
+        const std::uint8_t* bgr = turned.ScanLine(y) + x * 3;
+        ASSERT_EQ(words[static_cast<std::size_t>(y * stride / 4 + x)],
+                  0xFF000000u | std::uint32_t{bgr[2]} << 16 | std::uint32_t{bgr[1]} << 8 | bgr[0])
+            << x << "," << y;
+      }
+    }
+  }
 }
 
 }  // namespace
