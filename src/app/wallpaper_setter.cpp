@@ -1,6 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/wallpaper_setter.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include <exception>
+#include <future>
+
 #include "app/wallpaper_file.h"
 #include "toolkit/files.h"
 #include "toolkit/messages.h"
@@ -13,7 +20,36 @@ bool WallpaperSetter::SetFrom(const std::string& path, const std::string& bmpFil
     SayMissing(path);
     return false;
   }
+  if (KindOfWallpaper(path) == WallpaperKind::Jpeg) return SetFromJpeg(path, bmpFile);
   return Prepare(path, bmpFile) && Apply(bmpFile);
+}
+
+bool WallpaperSetter::SetFromJpeg(const std::string& source, const std::string& bmpFile) {
+  bool taken = false;
+  {
+    const std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
+    // Writing the file (most of it the wait for the disk) overlaps the desktop's work on the pixels; the
+    // desktop shows them only once the file is complete, so a failed write leaves both as they were.
+    // Declared after the picture: leaving this block early still waits for the writing before freeing it.
+    std::future<void> writing =
+        std::async(std::launch::async, [&picture, &bmpFile] { WriteBmp(*picture, bmpFile); });
+    std::exception_ptr failure;
+    bool waited = false;
+    auto fileWritten = [&]() {
+      if (!waited) {
+        waited = true;
+        try {
+          writing.get();
+        } catch (...) {
+          failure = std::current_exception();
+        }
+      }
+      return failure == nullptr;
+    };
+    taken = desktop_.SetWallpaperWhileWritten(bmpFile, *picture, fileWritten);
+    if (!fileWritten()) std::rethrow_exception(failure);
+  }
+  return Applied(taken);
 }
 
 bool WallpaperSetter::Prepare(const std::string& path, const std::string& bmpFile) {
@@ -34,16 +70,31 @@ bool WallpaperSetter::Prepare(const std::string& path, const std::string& bmpFil
 
 bool WallpaperSetter::JpgToBmp(const std::string& source, const std::string& target) {
   std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
-  // Written beside the old file and renamed over it: a failure half-way never leaves half a wallpaper.
-  WriteFileAtomically(target, [&picture](std::ostream& out) { picture->SaveToStream(out); });
+  WriteBmp(*picture, target);
   preparedPicture_ = std::move(picture);
   return true;
+}
+
+void WallpaperSetter::WriteBmp(const TBitmap& picture, const std::string& target) {
+  // Written beside the old file and renamed over it: a failure half-way never leaves half a wallpaper.
+  // Saving only reads the bitmap; TGraphic's save is simply not const.
+  WriteFileAtomically(target,
+                      [&picture](std::ostream& out) { const_cast<TBitmap&>(picture).SaveToStream(out); });
 }
 
 bool WallpaperSetter::Apply(const std::string& bmpFile) {
   // The pixels just written go along, so a desktop that paints them itself need not read them back.
   const bool taken = desktop_.SetWallpaper(bmpFile, preparedPicture_.get());
   preparedPicture_.reset();
+  return Applied(taken);
+}
+
+bool WallpaperSetter::Applied(bool taken) {
+#if defined(__GLIBC__)
+  // A freed picture (24 MB at 4K) stays in glibc's heap once its mmap threshold has grown past that size:
+  // handed back here, or the program would keep a wallpaper's worth of memory for as long as it runs.
+  malloc_trim(0);
+#endif
   // A desktop's refusal goes unreported, as it always has; a session with no way at all to set a wallpaper
   // is said once, or the button would seem to do nothing. Said last, as the window stays usable meanwhile.
   if (!desktop_.CanSetWallpaper() && !toldNoDesktop_) {

@@ -28,6 +28,12 @@ class WallpaperSetter {
   bool Apply(const std::string& bmpFile);
 
  private:
+  // SetFrom for a JPEG file: decoded, then written to bmpFile while the desktop readies its pixels.
+  bool SetFromJpeg(const std::string& source, const std::string& bmpFile);
+  static void WriteBmp(const TBitmap& picture, const std::string& target);
+  // What follows every hand-over to the desktop, whatever it made of it.
+  bool Applied(bool taken);
+
   platform::DesktopWallpaper& desktop_;
   // The picture Prepare just wrote, until Apply hands it to the desktop.
   std::unique_ptr<TBitmap> preparedPicture_;

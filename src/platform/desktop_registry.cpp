@@ -53,7 +53,15 @@ void WriteRecordedWallpaper(const std::string& fileName) {
 }
 
 bool StoreKeptWallpaper::SetWallpaper(const std::string& bmpFile, const TBitmap* picture) {
-  if (!Show(bmpFile, picture, StyleOfPair(ReadStyle()))) return false;
+  return Show(bmpFile, picture, StyleOfPair(ReadStyle())) && Record(bmpFile);
+}
+
+bool StoreKeptWallpaper::SetWallpaperWhileWritten(const std::string& bmpFile, const TBitmap& picture,
+                                                  const std::function<bool()>& fileWritten) {
+  return ShowWhileWritten(bmpFile, picture, StyleOfPair(ReadStyle()), fileWritten) && Record(bmpFile);
+}
+
+bool StoreKeptWallpaper::Record(const std::string& bmpFile) {
   try {
     WriteRecordedWallpaper(bmpFile);
   } catch (const std::exception&) {

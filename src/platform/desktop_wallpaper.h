@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -84,6 +85,14 @@ class DesktopWallpaper {
   // file's current content, even when the path is the same as last time. The desktop's refusal (a file it
   // cannot read, no desktop to talk to) is not raised: the result is false.
   virtual bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) = 0;
+  // SetWallpaper for a picture whose file is still being written: fileWritten waits for the writing and
+  // says whether bmpFile now holds picture. A backend that paints the pixels itself does its heavy work
+  // meanwhile, but shows nothing unless fileWritten said yes; the others wait first. False, with the
+  // desktop as it was, when the file was not written.
+  virtual bool SetWallpaperWhileWritten(const std::string& bmpFile, const TBitmap& picture,
+                                        const std::function<bool()>& fileWritten) {
+    return fileWritten() && SetWallpaper(bmpFile, &picture);
+  }
 
   // Shows the recorded wallpaper again, in the style now in the settings. False when there is none or the
   // desktop refused.

@@ -60,8 +60,10 @@ TEST_F(WallpaperE2e, EachStylePaintsTheRootFromTheDecodersPixelsAndHoldsAtTheNex
   const std::string jpeg = Quarters("IMG.JPG");
   WriteWholeFile(S().Dir() / "anim.gif", "GIF89a");
   WriteWholeFile(S().Dir() / "broken.jpg", "no JPEG here");
+  const std::string lime = S().Dir() / "lime.jpg";
+  ASSERT_EQ(RunProgram({"/usr/bin/convert", "-size", "64x48", "xc:lime", "jpg:" + lime}).exitCode, 0);
   WriteWholeFile(S().Dir() / "zodeveda.orl",
-                 jpeg + "\r\n" + S().Dir() / "anim.gif\r\n" + S().Dir() / "broken.jpg\r\n");
+                 jpeg + "\r\n" + S().Dir() / "anim.gif\r\n" + S().Dir() / "broken.jpg\r\n" + lime + "\r\n");
   auto lumora = S().Start();
   auto main = S().WaitForMainWindow();
   ASSERT_TRUE(main) << Log();
@@ -124,6 +126,16 @@ TEST_F(WallpaperE2e, EachStylePaintsTheRootFromTheDecodersPixelsAndHoldsAtTheNex
   AnswerTitledBox("setting the broken file");
   EXPECT_EQ(ReadWholeFile(bmp), written);
   EXPECT_TRUE(RootShows(15 * 64 + 40, 10, "blue"));
+
+  // A wallpaper file that cannot be replaced (a directory in its place, which even root cannot rename a
+  // file over): told, and the root keeps the old picture although its pixels were ready first.
+  std::filesystem::remove(bmp);
+  std::filesystem::create_directories(bmp + "/in-the-way");
+  ClickRow(*main, 3);
+  ClickButton(*main, 8, 250);
+  AnswerTitledBox("the failed write of the wallpaper file");
+  EXPECT_TRUE(RootShows(15 * 64 + 40, 10, "blue"));
+  EXPECT_TRUE(std::filesystem::is_directory(bmp));
   ClickButton(*main, 522, 528);
   EXPECT_EQ(lumora->Wait(10s), std::optional<int>(0)) << Log();
 }

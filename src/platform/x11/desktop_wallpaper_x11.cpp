@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -420,7 +421,7 @@ Pixmap PreviousWallpaper(Display* display, Window root, Atom rootPixmap, Atom es
 }
 
 bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, DisplayStyle style,
-           bool sharedMemory) {
+           bool sharedMemory, const std::function<bool()>& mayShow) {
   const int screen = DefaultScreen(display);
   const Window root = RootWindow(display, screen);
   ServerFormat format;
@@ -447,7 +448,8 @@ bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, Display
     }
   }
   XFreeGC(display, gc);
-  if (trap.Failed() || !painted) {
+  // The server holds every pixel by now (the trap's check waits for it); only naming the pixmap remains.
+  if (trap.Failed() || !painted || (mayShow && !mayShow())) {
     XFreePixmap(display, pixmap);
     XSync(display, False);
     return false;
@@ -483,6 +485,11 @@ class X11RootWallpaper final : public StoreKeptWallpaper {
   std::string Name() const override { return "X11 root window"; }
 
  private:
+  bool ShowWhileWritten(const std::string&, const TBitmap& picture, DisplayStyle style,
+                        const std::function<bool()>& fileWritten) override {
+    return PaintRootWallpaper(picture, style, options_, fileWritten);
+  }
+
   bool Show(const std::string& bmpFile, const TBitmap* picture, DisplayStyle style) override {
     if (picture != nullptr) return PaintRootWallpaper(*picture, style, options_);
     // The file is read again every time: the same path may hold a new picture.
@@ -500,7 +507,8 @@ class X11RootWallpaper final : public StoreKeptWallpaper {
 
 }  // namespace
 
-bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPaintOptions& options) {
+bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPaintOptions& options,
+                        const std::function<bool()>& mayShow) {
   if (picture.GetEmpty()) return false;
   std::lock_guard lock(g_paintMutex);
   Display* display = XOpenDisplay(options.displayName.empty() ? nullptr : options.displayName.c_str());
@@ -508,7 +516,7 @@ bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPa
   bool painted = false;
   {
     X11ErrorTrap trap(display);
-    painted = Paint(display, trap, picture, style, options.sharedMemory);
+    painted = Paint(display, trap, picture, style, options.sharedMemory, mayShow);
     // The pixmap must outlive this connection: the next setter frees it by killing what we leave.
     if (painted) XSetCloseDownMode(display, RetainPermanent);
     trap.Failed();
