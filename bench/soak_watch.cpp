@@ -203,9 +203,11 @@ int main(int argc, char** argv) {
     for (std::size_t i = 1; i < changes.size(); ++i) {
       if (changes[i] >= settle) longest = std::max(longest, changes[i] - changes[i - 1]);
     }
-    std::snprintf(line, sizeof line, "%zu changes; the longest gap after %.0f s %.0f ms (at most %ld)",
-                  changes.size(), settle, longest * 1000, interval * 6 / 5);
-    verdict(changes.size() > 1 && longest * 1000 <= static_cast<double>(interval * 6 / 5), line);
+    // A step may land a fifth of the interval late.
+    const double latest = static_cast<double>(interval) * 1.2;
+    std::snprintf(line, sizeof line, "%zu changes; the longest gap after %.0f s %.0f ms (at most %.0f)",
+                  changes.size(), settle, longest * 1000, latest);
+    verdict(changes.size() > 1 && longest * 1000 <= latest, line);
   } else {
     std::printf("%zu changes\n", changes.size());
   }
