@@ -129,6 +129,7 @@ void TForm1::PreviewEntry(const std::string& entry) {
   LoadPreviewPicture(entry, JpgFile, picture);
   const QPixmap pixmap = PixmapOf(*picture.GetGraphic());
   Image2->setPixmap(pixmap);
+  shownPicture_.Remember(entry, *picture.GetGraphic(), pixmap);
   // The picture sizes itself to what it shows and stays where it was dragged to.
   Image2->resize(pixmap.size());
   Image2->setCursor(Qt::SizeAllCursor);

@@ -23,6 +23,7 @@
 
 #include "app/controls.h"
 #include "app/handler_runs.h"
+#include "app/shown_picture.h"
 #include "app/wallpaper_setter.h"
 #include "platform/desktop_wallpaper.h"
 #include "platform/hot_keys.h"
@@ -238,6 +239,8 @@ class TForm1 : public QWidget {
   HandlerRuns handlers_;
   std::unique_ptr<platform::DesktopWallpaper> desktop_;
   WallpaperSetter wallpaper_;
+  // The preview's pixels, for "设为墙纸" of the picture just looked at.
+  ShownPicture shownPicture_;
   // The style button that stands for the style last written or read at start: checked again when a change
   // fails. pressedCheckedStyleButton_: whether the style button being clicked was checked already when the
   // click began, since the click checks it before it reports itself.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Setting the selected picture as the wallpaper, and the style the desktop shows it in.
 #include <QSignalBlocker>
+#include <optional>
 
 #include "app/main_form.h"
 #include "platform/desktop_wallpaper.h"
@@ -14,7 +15,12 @@ void TForm1::Button12Click() {
     MessageBox("请选择一个墙纸!", "消息提示");
     return;
   }
-  wallpaper_.SetFrom(ListBox1->Entry(index), BmpFile);
+  const std::string entry = ListBox1->Entry(index);
+  if (const std::optional<PixelRows> shown = shownPicture_.PixelsOf(entry)) {
+    wallpaper_.SetFromPixels(*shown, BmpFile);
+  } else {
+    wallpaper_.SetFrom(entry, BmpFile);
+  }
 }
 
 bool TForm1::PrepareBmpFile(const std::string& path) {

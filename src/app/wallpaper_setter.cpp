@@ -7,13 +7,39 @@
 
 #include <exception>
 #include <future>
+#include <optional>
 
 #include "app/wallpaper_file.h"
 #include "toolkit/files.h"
 #include "toolkit/messages.h"
+#include "toolkit/pixel_rows.h"
 #include "toolkit/readable_name.h"
+#include "toolkit/regular_file.h"
 
 namespace lumora {
+
+namespace {
+
+// The wallpaper file about to be replaced, held open until the new picture shows. Replacing a file frees its
+// blocks and cached pages (milliseconds for a 4K picture) unless it is still open; then that happens at the
+// close, after the screen changed. Windows could not replace a file held open, so there nothing is held.
+class RetiredFile {
+ public:
+  explicit RetiredFile([[maybe_unused]] const std::string& fileName) {
+#if !defined(_WIN32)
+    try {
+      file_.emplace(fileName);
+    } catch (const std::exception&) {
+      // No file yet, or one that cannot be read: nothing to hold.
+    }
+#endif
+  }
+
+ private:
+  std::optional<RegularFile> file_;
+};
+
+}  // namespace
 
 bool WallpaperSetter::SetFrom(const std::string& path, const std::string& bmpFile) {
   if (!FileExists(path)) {
@@ -27,29 +53,40 @@ bool WallpaperSetter::SetFrom(const std::string& path, const std::string& bmpFil
 bool WallpaperSetter::SetFromJpeg(const std::string& source, const std::string& bmpFile) {
   bool taken = false;
   {
+    // Freed before Applied, which hands the memory back to the system.
     const std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
-    // Writing the file (most of it the wait for the disk) overlaps the desktop's work on the pixels; the
-    // desktop shows them only once the file is complete, so a failed write leaves both as they were.
-    // Declared after the picture: leaving this block early still waits for the writing before freeing it.
-    std::future<void> writing =
-        std::async(std::launch::async, [&picture, &bmpFile] { WriteBmp(*picture, bmpFile); });
-    std::exception_ptr failure;
-    bool waited = false;
-    auto fileWritten = [&]() {
-      if (!waited) {
-        waited = true;
-        try {
-          writing.get();
-        } catch (...) {
-          failure = std::current_exception();
-        }
-      }
-      return failure == nullptr;
-    };
-    taken = desktop_.SetWallpaperWhileWritten(bmpFile, *picture, fileWritten);
-    if (!fileWritten()) std::rethrow_exception(failure);
+    taken = ShowWhileWriting(RowsOf(*picture), bmpFile);
   }
   return Applied(taken);
+}
+
+bool WallpaperSetter::SetFromPixels(const PixelRows& picture, const std::string& bmpFile) {
+  return Applied(ShowWhileWriting(picture, bmpFile));
+}
+
+bool WallpaperSetter::ShowWhileWriting(const PixelRows& picture, const std::string& bmpFile) {
+  const RetiredFile retired(bmpFile);
+  // Writing the file (most of it the wait for the disk) overlaps the desktop's work on the pixels; the
+  // desktop shows them only once the file is complete, so a failed write leaves both as they were. The
+  // future's destructor waits for the writing, which reads the pixels, even when the desktop raises.
+  std::future<void> writing =
+      std::async(std::launch::async, [&picture, &bmpFile] { WriteBmp(picture, bmpFile); });
+  std::exception_ptr failure;
+  bool waited = false;
+  auto fileWritten = [&]() {
+    if (!waited) {
+      waited = true;
+      try {
+        writing.get();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    }
+    return failure == nullptr;
+  };
+  const bool taken = desktop_.SetWallpaperWhileWritten(bmpFile, picture, fileWritten);
+  if (!fileWritten()) std::rethrow_exception(failure);
+  return taken;
 }
 
 bool WallpaperSetter::Prepare(const std::string& path, const std::string& bmpFile) {
@@ -70,21 +107,20 @@ bool WallpaperSetter::Prepare(const std::string& path, const std::string& bmpFil
 
 bool WallpaperSetter::JpgToBmp(const std::string& source, const std::string& target) {
   std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
-  WriteBmp(*picture, target);
+  WriteBmp(RowsOf(*picture), target);
   preparedPicture_ = std::move(picture);
   return true;
 }
 
-void WallpaperSetter::WriteBmp(const TBitmap& picture, const std::string& target) {
+void WallpaperSetter::WriteBmp(const PixelRows& picture, const std::string& target) {
   // Written beside the old file and renamed over it: a failure half-way never leaves half a wallpaper.
-  // Saving only reads the bitmap; TGraphic's save is simply not const.
-  WriteFileAtomically(target,
-                      [&picture](std::ostream& out) { const_cast<TBitmap&>(picture).SaveToStream(out); });
+  WriteFileAtomically(target, [&picture](std::ostream& out) { SaveBmpRows(picture, out); });
 }
 
 bool WallpaperSetter::Apply(const std::string& bmpFile) {
   // The pixels just written go along, so a desktop that paints them itself need not read them back.
-  const bool taken = desktop_.SetWallpaper(bmpFile, preparedPicture_.get());
+  const PixelRows picture = preparedPicture_ ? RowsOf(*preparedPicture_) : PixelRows{};
+  const bool taken = desktop_.SetWallpaper(bmpFile, preparedPicture_ ? &picture : nullptr);
   preparedPicture_.reset();
   return Applied(taken);
 }

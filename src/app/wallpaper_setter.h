@@ -6,6 +6,7 @@
 
 #include "platform/desktop_wallpaper.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/pixel_rows.h"
 
 namespace lumora {
 
@@ -26,11 +27,17 @@ class WallpaperSetter {
   bool JpgToBmp(const std::string& source, const std::string& target);
   // Hands bmpFile to the desktop as the wallpaper, in the style now set. True when the desktop took it.
   bool Apply(const std::string& bmpFile);
+  // "设为墙纸" of a JPEG file whose upright pixels are at hand already (the preview's, when they are still
+  // what the file holds): they go to bmpFile and to the desktop without decoding the file again. Writing
+  // errors are raised, with bmpFile and the desktop as they were.
+  bool SetFromPixels(const PixelRows& picture, const std::string& bmpFile);
 
  private:
   // SetFrom for a JPEG file: decoded, then written to bmpFile while the desktop readies its pixels.
   bool SetFromJpeg(const std::string& source, const std::string& bmpFile);
-  static void WriteBmp(const TBitmap& picture, const std::string& target);
+  // picture to bmpFile on a second thread while the desktop readies it; true when the desktop took it.
+  bool ShowWhileWriting(const PixelRows& picture, const std::string& bmpFile);
+  static void WriteBmp(const PixelRows& picture, const std::string& target);
   // What follows every hand-over to the desktop, whatever it made of it.
   bool Applied(bool taken);
 

@@ -52,11 +52,11 @@ void WriteRecordedWallpaper(const std::string& fileName) {
   OpenForWriting("Wallpaper").WriteString("Wallpaper", fileName);
 }
 
-bool StoreKeptWallpaper::SetWallpaper(const std::string& bmpFile, const TBitmap* picture) {
+bool StoreKeptWallpaper::SetWallpaper(const std::string& bmpFile, const PixelRows* picture) {
   return Show(bmpFile, picture, StyleOfPair(ReadStyle())) && Record(bmpFile);
 }
 
-bool StoreKeptWallpaper::SetWallpaperWhileWritten(const std::string& bmpFile, const TBitmap& picture,
+bool StoreKeptWallpaper::SetWallpaperWhileWritten(const std::string& bmpFile, const PixelRows& picture,
                                                   const std::function<bool()>& fileWritten) {
   return ShowWhileWritten(bmpFile, picture, StyleOfPair(ReadStyle()), fileWritten) && Record(bmpFile);
 }

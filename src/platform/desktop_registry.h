@@ -28,17 +28,17 @@ class StoreKeptWallpaper : public DesktopWallpaper {
   void WriteStyle(const DisplayStylePair& pair) override { WriteRegistryStylePair(pair); }
   // Recorded only once shown, as Windows does; a store that cannot take it leaves the change half done, and
   // the result is false.
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override;
-  bool SetWallpaperWhileWritten(const std::string& bmpFile, const TBitmap& picture,
+  bool SetWallpaper(const std::string& bmpFile, const PixelRows* picture) override;
+  bool SetWallpaperWhileWritten(const std::string& bmpFile, const PixelRows& picture,
                                 const std::function<bool()>& fileWritten) override;
   bool Reapply() override;
 
  protected:
   // Shows bmpFile (picture, when given, holds its pixels; Reapply gives none) in style; false when the
   // desktop refused.
-  virtual bool Show(const std::string& bmpFile, const TBitmap* picture, DisplayStyle style) = 0;
+  virtual bool Show(const std::string& bmpFile, const PixelRows* picture, DisplayStyle style) = 0;
   // Show for a file still being written, as SetWallpaperWhileWritten describes.
-  virtual bool ShowWhileWritten(const std::string& bmpFile, const TBitmap& picture, DisplayStyle style,
+  virtual bool ShowWhileWritten(const std::string& bmpFile, const PixelRows& picture, DisplayStyle style,
                                 const std::function<bool()>& fileWritten) {
     return fileWritten() && Show(bmpFile, &picture, style);
   }

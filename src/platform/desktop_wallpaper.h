@@ -8,7 +8,7 @@
 #include "toolkit/exceptions.h"
 
 namespace lumora {
-class TBitmap;
+struct PixelRows;
 }
 
 namespace lumora::platform {
@@ -84,12 +84,12 @@ class DesktopWallpaper {
   // bmpFile, so that a backend that paints them itself need not read the file again. Every call shows the
   // file's current content, even when the path is the same as last time. The desktop's refusal (a file it
   // cannot read, no desktop to talk to) is not raised: the result is false.
-  virtual bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) = 0;
+  virtual bool SetWallpaper(const std::string& bmpFile, const PixelRows* picture) = 0;
   // SetWallpaper for a picture whose file is still being written: fileWritten waits for the writing and
   // says whether bmpFile now holds picture. A backend that paints the pixels itself does its heavy work
   // meanwhile, but shows nothing unless fileWritten said yes; the others wait first. False, with the
   // desktop as it was, when the file was not written.
-  virtual bool SetWallpaperWhileWritten(const std::string& bmpFile, const TBitmap& picture,
+  virtual bool SetWallpaperWhileWritten(const std::string& bmpFile, const PixelRows& picture,
                                         const std::function<bool()>& fileWritten) {
     return fileWritten() && SetWallpaper(bmpFile, &picture);
   }

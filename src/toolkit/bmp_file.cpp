@@ -24,6 +24,7 @@
 
 #include "toolkit/bitmap.h"
 #include "toolkit/exceptions.h"
+#include "toolkit/pixel_rows.h"
 
 namespace lumora {
 
@@ -561,24 +562,64 @@ void TBitmap::LoadFromStream(std::istream& stream) {
   Changed();
 }
 
-void TBitmap::SaveToStream(std::ostream& stream) {
-  if (GetEmpty()) throw EInvalidGraphic("Cannot save an empty bitmap");
-  const bool indexed = format_ == TPixelFormat::pf8bit;
-  const std::size_t rowUsed = static_cast<std::size_t>(width_) * (indexed ? 1 : 3);
+namespace {
+
+// A row of 32-bit words 0x??RRGGBB as blue, green, red bytes.
+void PackBgr(const std::uint8_t* words, int width, std::uint8_t* bgr) {
+  int x = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    // Four pixels into three words: most of a 4K picture goes this way, several times faster than bytewise.
+    for (; x + 4 <= width; x += 4) {
+      std::uint32_t in[4];
+      std::memcpy(in, words + 4 * static_cast<std::size_t>(x), sizeof in);
+      const std::uint32_t packed[3] = {(in[0] & 0xFFFFFF) | (in[1] << 24),
+                                       ((in[1] >> 8) & 0xFFFF) | (in[2] << 16),
+                                       ((in[2] >> 16) & 0xFF) | (in[3] << 8)};
+      std::memcpy(bgr + 3 * static_cast<std::size_t>(x), packed, sizeof packed);
+    }
+  }
+  for (; x < width; ++x) {
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, words + 4 * static_cast<std::size_t>(x), 4);
+    std::uint8_t* out = bgr + 3 * static_cast<std::size_t>(x);
+    out[0] = static_cast<std::uint8_t>(pixel);
+    out[1] = static_cast<std::uint8_t>(pixel >> 8);
+    out[2] = static_cast<std::uint8_t>(pixel >> 16);
+  }
+}
+
+}  // namespace
+
+PixelRows RowsOf(const TBitmap& bitmap) {
+  if (bitmap.GetEmpty()) return {};
+  const bool indexed = bitmap.GetPixelFormat() == TPixelFormat::pf8bit;
+  return {bitmap.ScanLine(0),
+          bitmap.RowStride(),
+          bitmap.GetWidth(),
+          bitmap.GetHeight(),
+          indexed ? PixelRows::Layout::Indexed8 : PixelRows::Layout::Bgr24,
+          indexed ? &bitmap.GetPalette() : nullptr};
+}
+
+void SaveBmpRows(const PixelRows& rows, std::ostream& stream) {
+  if (rows.Empty()) throw EInvalidGraphic("Cannot save an empty bitmap");
+  const bool indexed = rows.layout == PixelRows::Layout::Indexed8;
+  const std::size_t rowUsed = static_cast<std::size_t>(rows.width) * (indexed ? 1 : 3);
+  const std::size_t fileStride = (rowUsed + 3) & ~std::size_t{3};
 
   // Every index in the pixels gets a colour-table entry, so that other programs never look past the table.
   TPalette palette;
   if (indexed) {
-    palette = palette_;
+    if (rows.palette != nullptr) palette = *rows.palette;
     std::uint8_t highest = 0;
-    for (int y = 0; y < height_; ++y) {
-      const std::uint8_t* row = std::as_const(*this).ScanLine(y);
-      highest = std::max(highest, *std::max_element(row, row + width_));
+    for (int y = 0; y < rows.height; ++y) {
+      const std::uint8_t* row = rows.Row(y);
+      highest = std::max(highest, *std::max_element(row, row + rows.width));
     }
     CoverIndex(highest, palette);
   }
-  // Our rows already have the file's 4-byte alignment, and at most kMaxPixelBytes: all of this fits 32 bits.
-  const auto imageSize = static_cast<std::uint32_t>(stride_ * static_cast<std::size_t>(height_));
+  // Rows come from a bitmap or a screen image, both capped at kMaxPixelBytes: all of this fits 32 bits.
+  const auto imageSize = static_cast<std::uint32_t>(fileStride * static_cast<std::size_t>(rows.height));
   const auto tableSize = static_cast<std::uint32_t>(palette.size() * 4);
   const std::uint32_t pixelOffset = kFileHeaderSize + kInfoHeaderSize + tableSize;
 
@@ -589,8 +630,8 @@ void TBitmap::SaveToStream(std::ostream& stream) {
   Put32(&header[10], pixelOffset);
   std::uint8_t* info = &header[kFileHeaderSize];
   Put32(info, kInfoHeaderSize);
-  Put32(info + 4, static_cast<std::uint32_t>(width_));
-  Put32(info + 8, static_cast<std::uint32_t>(height_));
+  Put32(info + 4, static_cast<std::uint32_t>(rows.width));
+  Put32(info + 8, static_cast<std::uint32_t>(rows.height));
   Put16(info + 12, 1);
   Put16(info + 14, indexed ? 8 : 24);
   Put32(info + 16, kBiRgb);
@@ -609,12 +650,28 @@ void TBitmap::SaveToStream(std::ostream& stream) {
   BmpOutput out(stream);
   out.Write(header.data(), header.size());
   out.Write(table.data(), table.size());
-  // The padding is written from zeros rather than from our own row ends, whose content nobody promises.
-  static constexpr std::array<std::uint8_t, 3> kPadding{};
-  for (int y = height_ - 1; y >= 0; --y) {
-    out.Write(std::as_const(*this).ScanLine(y), rowUsed);
-    out.Write(kPadding.data(), stride_ - rowUsed);
+  if (rows.layout == PixelRows::Layout::Xrgb32) {
+    // Packed into the file's three bytes a pixel (padding zero) a megabyte at a time, written in one go each.
+    const int chunkRows = std::max(1, static_cast<int>((std::size_t{1} << 20) / fileStride));
+    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(std::min(chunkRows, rows.height)) * fileStride);
+    for (int last = rows.height - 1; last >= 0; last -= chunkRows) {
+      const int count = std::min(chunkRows, last + 1);
+      for (int i = 0; i < count; ++i) PackBgr(rows.Row(last - i), rows.width, &chunk[i * fileStride]);
+      out.Write(chunk.data(), count * fileStride);
+    }
+    return;
   }
+  // The padding is written from zeros rather than from the rows' own ends, whose content nobody promises.
+  static constexpr std::array<std::uint8_t, 3> kPadding{};
+  for (int y = rows.height - 1; y >= 0; --y) {
+    out.Write(rows.Row(y), rowUsed);
+    out.Write(kPadding.data(), fileStride - rowUsed);
+  }
+}
+
+void TBitmap::SaveToStream(std::ostream& stream) {
+  if (GetEmpty()) throw EInvalidGraphic("Cannot save an empty bitmap");
+  SaveBmpRows(RowsOf(*this), stream);
 }
 
 }  // namespace lumora

@@ -13,6 +13,7 @@
 #include "support/xvfb.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/exceptions.h"
+#include "toolkit/pixel_rows.h"
 #include "toolkit/registry.h"
 
 // Xlib last: its macros (None, Bool, Status…) would break the headers above.
@@ -115,9 +116,30 @@ std::string RootArt(const XvfbServer& server) {
   return art;
 }
 
+// The picture's pixels as a screen image holds them: 32-bit words 0xFFRRGGBB.
+std::vector<std::uint32_t> ScreenPixels(const TBitmap& picture) {
+  std::vector<std::uint32_t> words;
+  for (int y = 0; y < picture.GetHeight(); ++y) {
+    for (int x = 0; x < picture.GetWidth(); ++x) {
+      const std::uint8_t* bgr = picture.ScanLine(y) + 3 * x;
+      words.push_back(0xff000000 | (std::uint32_t{bgr[2]} << 16) | (bgr[1] << 8) | bgr[0]);
+    }
+  }
+  return words;
+}
+
+PixelRows ScreenRows(const std::vector<std::uint32_t>& words, int width, int height) {
+  return {reinterpret_cast<const std::uint8_t*>(words.data()),
+          4 * std::ptrdiff_t{width},
+          width,
+          height,
+          PixelRows::Layout::Xrgb32,
+          nullptr};
+}
+
 struct Transport {
   bool sharedMemory;
-  bool indexed;
+  PixelRows::Layout layout;
 };
 
 class RootPaintTest : public ::testing::TestWithParam<Transport> {
@@ -142,7 +164,11 @@ class RootPaintTest : public ::testing::TestWithParam<Transport> {
 
   std::string Paint(const std::unique_ptr<XvfbServer>& server, DisplayStyle layout) {
     const RootPaintOptions options{server->Display(), GetParam().sharedMemory};
-    EXPECT_TRUE(PaintRootWallpaper(*Picture(GetParam().indexed), layout, options));
+    const auto picture = Picture(GetParam().layout == PixelRows::Layout::Indexed8);
+    const std::vector<std::uint32_t> words = ScreenPixels(*Picture(false));
+    const PixelRows rows =
+        GetParam().layout == PixelRows::Layout::Xrgb32 ? ScreenRows(words, 5, 3) : RowsOf(*picture);
+    EXPECT_TRUE(PaintRootWallpaper(rows, layout, options));
     return RootArt(*server);
   }
 
@@ -184,11 +210,17 @@ TEST_P(RootPaintTest, ManyBandsOfRows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, RootPaintTest,
-                         ::testing::Values(Transport{true, false}, Transport{false, false},
-                                           Transport{true, true}),
+                         ::testing::Values(Transport{true, PixelRows::Layout::Bgr24},
+                                           Transport{false, PixelRows::Layout::Bgr24},
+                                           Transport{true, PixelRows::Layout::Indexed8},
+                                           Transport{true, PixelRows::Layout::Xrgb32},
+                                           Transport{false, PixelRows::Layout::Xrgb32}),
                          [](const auto& instance) {
+                           const PixelRows::Layout layout = instance.param.layout;
                            return std::string(instance.param.sharedMemory ? "SharedMemory" : "Socket") +
-                                  (instance.param.indexed ? "Indexed" : "Bgr");
+                                  (layout == PixelRows::Layout::Indexed8 ? "Indexed"
+                                   : layout == PixelRows::Layout::Bgr24  ? "Bgr"
+                                                                         : "Xrgb");
                          });
 
 // A 16-bit server (5-6-5): the picture's channels land in the visual's masks, scaled to their widths.
@@ -200,14 +232,19 @@ TEST(RootPaintFormats, SixteenBitScreen) {
     std::uint8_t* bgr = picture.ScanLine(i / 4) + 3 * (i % 4);
     bgr[0] = i & 4 ? 255 : 0, bgr[1] = i & 2 ? 255 : 0, bgr[2] = i & 1 ? 255 : 0;
   }
-  ASSERT_TRUE(PaintRootWallpaper(picture, DisplayStyle::Centred, {server.Display()}));
-  Display* display = XOpenDisplay(server.Display().c_str());
-  XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 4, 2, AllPlanes, ZPixmap);
-  std::vector<unsigned long> pixels;
-  for (int i = 0; i < 8; ++i) pixels.push_back(XGetPixel(image, i % 4, i / 4));
-  EXPECT_EQ(pixels, (std::vector<unsigned long>{0, 0xf800, 0x07e0, 0xffe0, 0x001f, 0xf81f, 0x07ff, 0xffff}));
-  XDestroyImage(image);
-  XCloseDisplay(display);
+  const std::vector<std::uint32_t> words = ScreenPixels(picture);
+  // The same picture as bitmap rows and as screen pixels.
+  for (const PixelRows& rows : {RowsOf(picture), ScreenRows(words, 4, 2)}) {
+    ASSERT_TRUE(PaintRootWallpaper(rows, DisplayStyle::Centred, {server.Display()}));
+    Display* display = XOpenDisplay(server.Display().c_str());
+    XImage* image = XGetImage(display, DefaultRootWindow(display), 0, 0, 4, 2, AllPlanes, ZPixmap);
+    std::vector<unsigned long> pixels;
+    for (int i = 0; i < 8; ++i) pixels.push_back(XGetPixel(image, i % 4, i / 4));
+    EXPECT_EQ(pixels,
+              (std::vector<unsigned long>{0, 0xf800, 0x07e0, 0xffe0, 0x001f, 0xf81f, 0x07ff, 0xffff}));
+    XDestroyImage(image);
+    XCloseDisplay(display);
+  }
 }
 
 // The backend as the program uses it: settings in our own store, pictures from files.
@@ -262,7 +299,8 @@ TEST_F(X11RootWallpaperTest, FileShownInTheStyleOfTheSettingsAndRecorded) {
 
   // A picture handed over is painted as it is, without reading the file.
   const auto handed = Picture(true, 2);
-  ASSERT_TRUE(desktop_->SetWallpaper(dir_ / "not-written-yet.bmp", handed.get()));
+  const PixelRows handedRows = RowsOf(*handed);
+  ASSERT_TRUE(desktop_->SetWallpaper(dir_ / "not-written-yet.bmp", &handedRows));
   EXPECT_EQ(RootArt(*server_), "CDEFGCD\nHIJKLHI\nMNOABMN\nCDEFGCD\nHIJKLHI\n");
   EXPECT_EQ(Recorded(), dir_ / "not-written-yet.bmp");
 }
@@ -328,7 +366,7 @@ TEST(RootWallpaperLifetime, OutlivesThePainterUntilTheNextSetter) {
   int clientsBefore = 0;
   const unsigned long bytesBefore = pixmapBytes(clientsBefore);
   for (int i = 0; i < 20; ++i) {
-    ASSERT_TRUE(PaintRootWallpaper(*Picture(false), DisplayStyle::Centred, {server.Display()}));
+    ASSERT_TRUE(PaintRootWallpaper(RowsOf(*Picture(false)), DisplayStyle::Centred, {server.Display()}));
     // Checked at once: a later painter may be given the same ids again.
     if (i == 0) {
       EXPECT_FALSE(PixmapExists(display, left));

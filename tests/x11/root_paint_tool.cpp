@@ -9,6 +9,7 @@
 
 #include "platform/x11/desktop_wallpaper_x11.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/pixel_rows.h"
 
 using lumora::TBitmap;
 using lumora::platform::DisplayStyle;
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
   }
   for (int i = 0; i < repeat; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    if (!lumora::platform::PaintRootWallpaper(picture, layout, options)) {
+    if (!lumora::platform::PaintRootWallpaper(lumora::RowsOf(picture), layout, options)) {
       std::fprintf(stderr, "painting failed\n");
       return 1;
     }

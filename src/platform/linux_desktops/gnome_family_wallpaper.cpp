@@ -91,7 +91,7 @@ class GnomeFamilyWallpaper final : public DesktopWallpaper {
     settings.Sync();
   }
 
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap*) override {
+  bool SetWallpaper(const std::string& bmpFile, const PixelRows*) override {
     if (!desktops::ReadableFile(bmpFile)) return false;
     Settings settings(traits_.schema);
     if (!settings) return false;

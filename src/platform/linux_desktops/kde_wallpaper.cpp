@@ -120,7 +120,7 @@ class KdeWallpaper final : public DesktopWallpaper {
     style_ = pair;
   }
 
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap*) override {
+  bool SetWallpaper(const std::string& bmpFile, const PixelRows*) override {
     if (!desktops::ReadableFile(bmpFile)) return false;
     for (const std::string& path : {desktops::SecondSpelling(bmpFile), bmpFile}) {
       gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);

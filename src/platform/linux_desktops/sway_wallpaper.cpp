@@ -112,7 +112,7 @@ class SwayWallpaper final : public StoreKeptWallpaper {
   std::string Name() const override { return "sway"; }
 
  private:
-  bool Show(const std::string& bmpFile, const TBitmap*, DisplayStyle style) override {
+  bool Show(const std::string& bmpFile, const PixelRows*, DisplayStyle style) override {
     const std::string copy = FreshCopy(bmpFile);
     if (copy.empty()) return false;
     if (!SwayTakes({"output", "*", "bg", QString::fromStdString(copy), QString::fromLatin1(ModeOf(style))})) {

@@ -102,7 +102,7 @@ class XfceWallpaper final : public DesktopWallpaper {
     }
   }
 
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap*) override {
+  bool SetWallpaper(const std::string& bmpFile, const PixelRows*) override {
     if (!desktops::ReadableFile(bmpFile)) return false;
     desktops::BusError error;
     const auto prefixes = Prefixes(error);

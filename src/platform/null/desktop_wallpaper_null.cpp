@@ -12,7 +12,7 @@ class UnreachableDesktop final : public DesktopWallpaper {
   bool CanSetWallpaper() const override { return false; }
   DisplayStylePair ReadStyle() override { return {}; }
   void WriteStyle(const DisplayStylePair&) override {}
-  bool SetWallpaper(const std::string&, const TBitmap*) override { return false; }
+  bool SetWallpaper(const std::string&, const PixelRows*) override { return false; }
   bool Reapply() override { return false; }
 
  private:

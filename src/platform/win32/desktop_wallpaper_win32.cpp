@@ -23,7 +23,7 @@ class Win32DesktopWallpaper final : public DesktopWallpaper {
 
   void WriteStyle(const DisplayStylePair& pair) override { WriteRegistryStylePair(pair); }
 
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap*) override {
+  bool SetWallpaper(const std::string& bmpFile, const PixelRows*) override {
     std::string path = bmpFile;
     return ::SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, path.data(), kRecordAndTell) != FALSE;
   }

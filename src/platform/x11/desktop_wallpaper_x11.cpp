@@ -23,6 +23,7 @@
 #include "platform/x11/x11_error_trap.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/exceptions.h"
+#include "toolkit/pixel_rows.h"
 
 namespace lumora::platform {
 
@@ -122,13 +123,9 @@ struct Placement {
   bool contiguous = false;  // columns follow one another: a row is read straight through
 };
 
-int BytesPerSourcePixel(const TBitmap& picture) {
-  return picture.GetPixelFormat() == TPixelFormat::pf8bit ? 1 : 3;
-}
-
-Placement Unscaled(const TBitmap& picture, Rect target, int sourceX, int sourceY) {
+Placement Unscaled(const PixelRows& picture, Rect target, int sourceX, int sourceY) {
   Placement placement{target, std::vector<std::uint32_t>(target.width), std::vector<int>(target.height)};
-  const int step = BytesPerSourcePixel(picture);
+  const int step = picture.BytesPerPixel();
   for (int x = 0; x < target.width; ++x)
     placement.columns[x] = static_cast<std::uint32_t>((sourceX + x) * step);
   for (int y = 0; y < target.height; ++y) placement.rows[y] = sourceY + y;
@@ -137,20 +134,20 @@ Placement Unscaled(const TBitmap& picture, Rect target, int sourceX, int sourceY
 }
 
 // Centred: shifted by half the difference; a picture larger than the monitor keeps its middle.
-Placement Centred(const TBitmap& picture, const Rect& monitor) {
-  const int width = std::min(picture.GetWidth(), monitor.width);
-  const int height = std::min(picture.GetHeight(), monitor.height);
+Placement Centred(const PixelRows& picture, const Rect& monitor) {
+  const int width = std::min(picture.width, monitor.width);
+  const int height = std::min(picture.height, monitor.height);
   const Rect target{monitor.x + (monitor.width - width) / 2, monitor.y + (monitor.height - height) / 2, width,
                     height};
-  return Unscaled(picture, target, (picture.GetWidth() - width) / 2, (picture.GetHeight() - height) / 2);
+  return Unscaled(picture, target, (picture.width - width) / 2, (picture.height - height) / 2);
 }
 
 // Nearest neighbour, sampled at each target pixel's centre, so both edges of the picture show.
-Placement Stretched(const TBitmap& picture, const Rect& monitor) {
+Placement Stretched(const PixelRows& picture, const Rect& monitor) {
   Placement placement{monitor, std::vector<std::uint32_t>(monitor.width), std::vector<int>(monitor.height)};
-  const std::int64_t width = picture.GetWidth();
-  const std::int64_t height = picture.GetHeight();
-  const int step = BytesPerSourcePixel(picture);
+  const std::int64_t width = picture.width;
+  const std::int64_t height = picture.height;
+  const int step = picture.BytesPerPixel();
   for (int x = 0; x < monitor.width; ++x) {
     placement.columns[x] = static_cast<std::uint32_t>((2 * x + 1) * width / (2 * monitor.width) * step);
   }
@@ -208,15 +205,55 @@ void ConvertBgrRowPlain(const std::uint8_t* source, const std::uint32_t* columns
   }
 }
 
-RowConverter ConverterFor(const ServerFormat& format, bool indexed, bool contiguous) {
-  if (format.plain && !indexed) return contiguous ? &ConvertBgrRowPlain<true> : &ConvertBgrRowPlain<false>;
+template <int kBytes>
+void ConvertXrgbRow(const std::uint8_t* source, const std::uint32_t* columns, int count,
+                    const ServerFormat& format, const std::uint32_t*, std::uint8_t* out) {
+  for (int x = 0; x < count; ++x, out += kBytes) {
+    std::uint32_t pixel = 0;
+    std::memcpy(&pixel, source + columns[x], 4);
+    Store<kBytes>(out, format.Pixel(static_cast<std::uint8_t>(pixel >> 16),
+                                    static_cast<std::uint8_t>(pixel >> 8), static_cast<std::uint8_t>(pixel)));
+  }
+}
+
+// Screen pixels on a screen of the same layout: a straight copy, or one pick per column when stretched.
+template <bool kContiguous>
+void ConvertXrgbRowPlain(const std::uint8_t* source, const std::uint32_t* columns, int count,
+                         const ServerFormat&, const std::uint32_t*, std::uint8_t* out) {
+  if constexpr (kContiguous) {
+    std::memcpy(out, source + columns[0], static_cast<std::size_t>(count) * 4);
+  } else {
+    for (int x = 0; x < count; ++x, out += 4) std::memcpy(out, source + columns[x], 4);
+  }
+}
+
+template <int kBytes>
+RowConverter ConverterOfSize(PixelRows::Layout layout) {
+  switch (layout) {
+    case PixelRows::Layout::Indexed8:
+      return &ConvertIndexedRow<kBytes>;
+    case PixelRows::Layout::Bgr24:
+      return &ConvertBgrRow<kBytes>;
+    case PixelRows::Layout::Xrgb32:
+      break;
+  }
+  return &ConvertXrgbRow<kBytes>;
+}
+
+RowConverter ConverterFor(const ServerFormat& format, PixelRows::Layout layout, bool contiguous) {
+  if (format.plain && layout == PixelRows::Layout::Bgr24) {
+    return contiguous ? &ConvertBgrRowPlain<true> : &ConvertBgrRowPlain<false>;
+  }
+  if (format.plain && layout == PixelRows::Layout::Xrgb32) {
+    return contiguous ? &ConvertXrgbRowPlain<true> : &ConvertXrgbRowPlain<false>;
+  }
   switch (format.bytesPerPixel) {
     case 2:
-      return indexed ? &ConvertIndexedRow<2> : &ConvertBgrRow<2>;
+      return ConverterOfSize<2>(layout);
     case 3:
-      return indexed ? &ConvertIndexedRow<3> : &ConvertBgrRow<3>;
+      return ConverterOfSize<3>(layout);
     default:
-      return indexed ? &ConvertIndexedRow<4> : &ConvertBgrRow<4>;
+      return ConverterOfSize<4>(layout);
   }
 }
 
@@ -246,16 +283,15 @@ class PixelSender {
   static constexpr std::size_t kBandBytes = std::size_t{1} << 18;
   static constexpr int kSharedBands = 2;
   // Paints placement onto drawable; false when the server failed a request.
-  bool Send(Drawable drawable, GC gc, const TBitmap& picture, const Placement& placement) {
-    const bool indexed = picture.GetPixelFormat() == TPixelFormat::pf8bit;
+  bool Send(Drawable drawable, GC gc, const PixelRows& picture, const Placement& placement) {
     std::uint32_t palette[256] = {};  // indexes past the palette's end show black
-    if (indexed) {
-      const TPalette& entries = picture.GetPalette();
+    if (picture.layout == PixelRows::Layout::Indexed8 && picture.palette != nullptr) {
+      const TPalette& entries = *picture.palette;
       for (std::size_t i = 0; i < entries.size() && i < 256; ++i) {
         palette[i] = format_.Pixel(entries[i].peRed, entries[i].peGreen, entries[i].peBlue);
       }
     }
-    const RowConverter convert = ConverterFor(format_, indexed, placement.contiguous);
+    const RowConverter convert = ConverterFor(format_, picture.layout, placement.contiguous);
     const Rect& target = placement.target;
     const std::size_t rowBytes = static_cast<std::size_t>(target.width) * format_.bytesPerPixel;
     const std::size_t stride = (rowBytes + 3) & ~std::size_t{3};
@@ -267,7 +303,7 @@ class PixelSender {
         if (y > 0 && placement.rows[firstRow + y - 1] == sourceRow) {
           std::memcpy(out, out - stride, rowBytes);
         } else {
-          convert(picture.ScanLine(sourceRow), placement.columns.data(), target.width, format_, palette, out);
+          convert(picture.Row(sourceRow), placement.columns.data(), target.width, format_, palette, out);
         }
       }
     };
@@ -368,9 +404,9 @@ class PixelSender {
 // monitor (what no monitor can show would never repeat), and every monitor is filled from its corner. A
 // monitor the picture covers shows just its top-left corner, sent straight into place.
 bool PaintTiled(Display* display, Window root, Pixmap target, GC gc, PixelSender& sender,
-                const ServerFormat& format, const TBitmap& picture, const std::vector<Rect>& monitors) {
+                const ServerFormat& format, const PixelRows& picture, const std::vector<Rect>& monitors) {
   auto covered = [&](const Rect& monitor) {
-    return picture.GetWidth() >= monitor.width && picture.GetHeight() >= monitor.height;
+    return picture.width >= monitor.width && picture.height >= monitor.height;
   };
   bool sent = true;
   int width = 0;
@@ -379,8 +415,8 @@ bool PaintTiled(Display* display, Window root, Pixmap target, GC gc, PixelSender
     if (covered(monitor)) {
       sent = sent && sender.Send(target, gc, picture, Unscaled(picture, monitor, 0, 0));
     } else {
-      width = std::max(width, std::min(picture.GetWidth(), monitor.width));
-      height = std::max(height, std::min(picture.GetHeight(), monitor.height));
+      width = std::max(width, std::min(picture.width, monitor.width));
+      height = std::max(height, std::min(picture.height, monitor.height));
     }
   }
   if (width == 0) return sent;
@@ -396,6 +432,23 @@ bool PaintTiled(Display* display, Window root, Pixmap target, GC gc, PixelSender
   XSetFillStyle(display, gc, FillSolid);
   XFreePixmap(display, tile);
   return sent;
+}
+
+// Whether the rectangles fill a width × height screen whole: they lie within it and none overlaps another,
+// so their areas add up to the screen's only when no pixel is left out.
+bool CoverWhole(const std::vector<Rect>& parts, int width, int height) {
+  std::int64_t area = 0;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const Rect& a = parts[i];
+    if (a.x < 0 || a.y < 0 || a.x + a.width > width || a.y + a.height > height) return false;
+    for (std::size_t j = i + 1; j < parts.size(); ++j) {
+      const Rect& b = parts[j];
+      if (a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height)
+        return false;
+    }
+    area += std::int64_t{a.width} * a.height;
+  }
+  return area == std::int64_t{width} * height;
 }
 
 // The pixmap that the last root setter left, when both properties name it (the sign that its owner made it
@@ -420,7 +473,7 @@ Pixmap PreviousWallpaper(Display* display, Window root, Atom rootPixmap, Atom es
   return first != None && first == read(esetroot) ? first : None;
 }
 
-bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, DisplayStyle style,
+bool Paint(Display* display, X11ErrorTrap& trap, const PixelRows& picture, DisplayStyle style,
            bool sharedMemory, const std::function<bool()>& mayShow) {
   const int screen = DefaultScreen(display);
   const Window root = RootWindow(display, screen);
@@ -430,26 +483,37 @@ bool Paint(Display* display, X11ErrorTrap& trap, const TBitmap& picture, Display
   const int height = DisplayHeight(display, screen);
   const std::vector<Rect> monitors = ActiveMonitors(display, root, width, height);
 
+  std::vector<Placement> placements;
+  std::vector<Rect> painted = monitors;  // tiling fills every monitor
+  if (style != DisplayStyle::Tiled) {
+    painted.clear();
+    for (const Rect& monitor : monitors) {
+      placements.push_back(style == DisplayStyle::Stretched ? Stretched(picture, monitor)
+                                                            : Centred(picture, monitor));
+      painted.push_back(placements.back().target);
+    }
+  }
+
   const Pixmap pixmap = XCreatePixmap(display, root, width, height, format.depth);
   const GC gc = XCreateGC(display, pixmap, 0, nullptr);
-  XSetForeground(display, gc, BlackPixel(display, screen));
-  XFillRectangle(display, pixmap, gc, 0, 0, width, height);
-  bool painted = true;
+  // What no picture covers shows black; a screen the pictures cover whole is spared that pass.
+  if (!CoverWhole(painted, width, height)) {
+    XSetForeground(display, gc, BlackPixel(display, screen));
+    XFillRectangle(display, pixmap, gc, 0, 0, width, height);
+  }
+  bool sent = true;
   {
     PixelSender sender(display, trap, format, sharedMemory);
     if (style == DisplayStyle::Tiled) {
-      painted = PaintTiled(display, root, pixmap, gc, sender, format, picture, monitors);
+      sent = PaintTiled(display, root, pixmap, gc, sender, format, picture, monitors);
     } else {
-      for (const Rect& monitor : monitors) {
-        const Placement placement =
-            style == DisplayStyle::Stretched ? Stretched(picture, monitor) : Centred(picture, monitor);
-        painted = painted && sender.Send(pixmap, gc, picture, placement);
-      }
+      for (const Placement& placement : placements)
+        sent = sent && sender.Send(pixmap, gc, picture, placement);
     }
   }
   XFreeGC(display, gc);
   // The server holds every pixel by now (the trap's check waits for it); only naming the pixmap remains.
-  if (trap.Failed() || !painted || (mayShow && !mayShow())) {
+  if (trap.Failed() || !sent || (mayShow && !mayShow())) {
     XFreePixmap(display, pixmap);
     XSync(display, False);
     return false;
@@ -485,12 +549,12 @@ class X11RootWallpaper final : public StoreKeptWallpaper {
   std::string Name() const override { return "X11 root window"; }
 
  private:
-  bool ShowWhileWritten(const std::string&, const TBitmap& picture, DisplayStyle style,
+  bool ShowWhileWritten(const std::string&, const PixelRows& picture, DisplayStyle style,
                         const std::function<bool()>& fileWritten) override {
     return PaintRootWallpaper(picture, style, options_, fileWritten);
   }
 
-  bool Show(const std::string& bmpFile, const TBitmap* picture, DisplayStyle style) override {
+  bool Show(const std::string& bmpFile, const PixelRows* picture, DisplayStyle style) override {
     if (picture != nullptr) return PaintRootWallpaper(*picture, style, options_);
     // The file is read again every time: the same path may hold a new picture.
     TBitmap loaded;
@@ -499,7 +563,7 @@ class X11RootWallpaper final : public StoreKeptWallpaper {
     } catch (const std::exception&) {
       return false;
     }
-    return PaintRootWallpaper(loaded, style, options_);
+    return PaintRootWallpaper(RowsOf(loaded), style, options_);
   }
 
   RootPaintOptions options_;
@@ -507,9 +571,9 @@ class X11RootWallpaper final : public StoreKeptWallpaper {
 
 }  // namespace
 
-bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPaintOptions& options,
+bool PaintRootWallpaper(const PixelRows& picture, DisplayStyle style, const RootPaintOptions& options,
                         const std::function<bool()>& mayShow) {
-  if (picture.GetEmpty()) return false;
+  if (picture.Empty()) return false;
   std::lock_guard lock(g_paintMutex);
   Display* display = XOpenDisplay(options.displayName.empty() ? nullptr : options.displayName.c_str());
   if (display == nullptr) return false;

@@ -8,7 +8,7 @@
 #include "platform/desktop_wallpaper.h"
 
 namespace lumora {
-class TBitmap;
+struct PixelRows;
 }
 
 namespace lumora::platform {
@@ -23,7 +23,7 @@ struct RootPaintOptions {
 // _XROOTPMAP_ID and ESETROOT_PMAP_ID; the previous setter's pixmap is freed. False, with the root as it
 // was, when there is no display, the picture is empty or the server refuses. mayShow, when given, is asked
 // once the server holds the pixels, before anything shows them; false leaves the root as it was too.
-bool PaintRootWallpaper(const TBitmap& picture, DisplayStyle style, const RootPaintOptions& options = {},
+bool PaintRootWallpaper(const PixelRows& picture, DisplayStyle style, const RootPaintOptions& options = {},
                         const std::function<bool()>& mayShow = {});
 
 // The desktop of a bare X session: Lumora paints the root itself and keeps the style and the wallpaper's

@@ -42,7 +42,7 @@ class RecordingDesktop : public platform::DesktopWallpaper {
     record_->style = pair;
     ++record_->styleWrites;
   }
-  bool SetWallpaper(const std::string& bmpFile, const TBitmap* picture) override {
+  bool SetWallpaper(const std::string& bmpFile, const PixelRows* picture) override {
     record_->wallpapers.push_back(ReadWholeFile(bmpFile));
     record_->withPicture.push_back(picture != nullptr);
     return true;

@@ -19,11 +19,12 @@ namespace fs = std::filesystem;
 class WallpaperSetting : public FormTest {
  protected:
   // A JPEG picture of the given size, and the bitmap it decodes to.
-  std::string Jpeg(const std::string& name, int width, int height) {
+  std::string Jpeg(const std::string& name, int width, int height, int shade = 0) {
     TBitmap bitmap;
     bitmap.SetSize(width, height);
     for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width * 3; ++x) bitmap.ScanLine(y)[x] = static_cast<std::uint8_t>(x * 7 + y * 13);
+      for (int x = 0; x < width * 3; ++x)
+        bitmap.ScanLine(y)[x] = static_cast<std::uint8_t>(x * 7 + y * 13 + shade);
     }
     TJPEGImage jpeg;
     jpeg.Assign(bitmap);
@@ -83,6 +84,41 @@ TEST_F(WallpaperSetting, APortraitPhotoStandsUprightOnTheWallpaperAndInThePrevie
       ASSERT_EQ(shown.pixel(x, y), qRgb(bgr[2], bgr[1], bgr[0])) << x << "," << y;
     }
   }
+}
+
+// The picture just previewed reaches the wallpaper from the preview's pixels: the same file as decoding
+// gives, turned or not, and never a picture the file no longer holds.
+TEST_F(WallpaperSetting, APreviewedPhotoGivesTheDecodedFileAndAChangedOneIsDecodedAgain) {
+  std::vector<std::string> photos{Jpeg("plain.jpg", 37, 23)};
+  if (ProgramAvailable("exiftool")) {
+    photos.push_back(Jpeg("turned.jpg", 37, 23));
+    ASSERT_EQ(RunProgram({"exiftool", "-q", "-overwrite_original", "-n", "-Orientation#=6", photos.back()})
+                  .exitCode,
+              0);
+  }
+  for (const std::string& photo : photos) {
+    SCOPED_TRACE(photo);
+    SetAsWallpaper(photo);
+    const std::string decoded = BmpFile();
+    form_->ListBox1Click();
+    form_->Button12->click();
+    // (Compared as a whole: a mismatch would print two bitmaps.)
+    EXPECT_TRUE(BmpFile() == decoded);
+    EXPECT_TRUE(desktop_->wallpapers.back() == decoded);
+    EXPECT_TRUE(desktop_->withPicture.back());
+  }
+
+  const std::string photo = photos.front();
+  SetAsWallpaper(photo);
+  const std::string before = BmpFile();
+  form_->ListBox1Click();
+  Jpeg("plain.jpg", 37, 23, 100);
+  form_->Button12->click();
+  const std::string afterChange = BmpFile();
+  EXPECT_TRUE(afterChange != before);
+  SetAsWallpaper(photo);
+  EXPECT_TRUE(afterChange == BmpFile());
+  EXPECT_TRUE(messages_.Requests().empty());
 }
 
 TEST_F(WallpaperSetting, BitmapsAreCopiedUnchangedAndTheWallpaperFileItselfIsAppliedAsItIs) {
