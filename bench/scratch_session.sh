@@ -20,7 +20,9 @@ private_xvfb() {
   # Xvfb picks a free display number and tells it through this pipe.
   local fifo number
   fifo=$(mktemp -u) && mkfifo "$fifo" && exec {displayfd}<>"$fifo" && rm -f "$fifo"
-  Xvfb -displayfd "$displayfd" -screen 0 "$1x24" -nolisten tcp >/dev/null 2>&1 &
+  # -s 0: the server's own screen saver never starts (Lumora would refuse it with a box). xset cannot turn
+  # it off afterwards on Debian 12's Xvfb: the request is taken and the time-out stays ten minutes.
+  Xvfb -displayfd "$displayfd" -screen 0 "$1x24" -s 0 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   read -r -t 15 number <&"$displayfd"
   export DISPLAY=":$number"

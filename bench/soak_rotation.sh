@@ -39,8 +39,9 @@ die() {
 if [ "$mode" = valgrind ]; then size=1920x1080; else size=3840x2160; fi
 private_xvfb "$size"
 unset XDG_CURRENT_DESKTOP WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM
-# The server's own screen saver would start after ten minutes, and Lumora would (rightly) refuse it.
-xset s off -dpms 2>/dev/null || xset s off
+# The server's own screen saver would start after ten minutes, and Lumora would (rightly) refuse it with a
+# box; private_xvfb starts the server with it off.
+[[ $(xset q) =~ timeout:\ +0\  ]] || die "the X server's screen saver is on"
 
 # Five photo-like pictures of the screen's size, in the saved list of a settings store past its first run.
 mkdir -p "$work/run/config/lumora" "$work/run/runtime" && chmod 700 "$work/run/runtime"

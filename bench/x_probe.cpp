@@ -6,7 +6,8 @@
 //          starts COMMAND (its output to LOG) and waits for its first window of that size to be mapped;
 //          prints the process id, the window and the milliseconds from the start to the mapping
 //        bench_x_probe [--timeout MS] click WINDOW X Y [WAIT]
-//          clicks at X,Y of WINDOW; prints the milliseconds from the click until WAIT was seen:
+//          clicks at X,Y of WINDOW; prints the milliseconds from the click (the button's release, when
+//          buttons and list rows act) until WAIT was seen:
 //            root            the root window's _XROOTPMAP_ID set (a wallpaper painted)
 //            area:X,Y,W,H    that part of WINDOW shows a new picture, not one flat colour
 //            unmap           WINDOW taken off the screen
@@ -184,12 +185,13 @@ int Click(char** argv, int argc) {
   XSync(display, False);
   usleep(50000);
   const std::vector<unsigned long> before = watchArea ? Sample(window, area) : std::vector<unsigned long>();
-  const Clock::time_point start = Clock::now();
   XTestFakeButtonEvent(display, 1, True, CurrentTime);
   XFlush(display);
   // A press and a release at the same instant are sometimes taken for no click at all; a finger takes
-  // longer than this anyway.
+  // longer than this anyway. The time the button is held is the user's, not the program's: the clock
+  // starts at the release, where a click is made.
   usleep(12000);
+  const Clock::time_point start = Clock::now();
   XTestFakeButtonEvent(display, 1, False, CurrentTime);
   // Taken in by the server before this probe may end: a connection closed right after a flush sometimes
   // loses its last request, and a press without its release is no click.

@@ -127,11 +127,11 @@ void TForm1::PreviewEntry(const std::string& entry) {
   }
   TPicture picture;
   LoadPreviewPicture(entry, JpgFile, picture);
-  const QPixmap pixmap = PixmapOf(*picture.GetGraphic());
-  Image2->setPixmap(pixmap);
-  shownPicture_.Remember(entry, *picture.GetGraphic(), pixmap);
+  const ShownGraphic shown = ShowGraphic(*picture.GetGraphic());
+  Image2->setPixmap(shown.pixmap);
+  shownPicture_.Remember(entry, *picture.GetGraphic(), shown);
   // The picture sizes itself to what it shows and stays where it was dragged to.
-  Image2->resize(pixmap.size());
+  Image2->resize(shown.pixmap.size());
   Image2->setCursor(Qt::SizeAllCursor);
 }
 

@@ -33,17 +33,14 @@ bool FileHolds(const std::string& fileName, const std::vector<std::uint8_t>& byt
 
 }  // namespace
 
-void ShownPicture::Remember(const std::string& fileName, TGraphic& graphic, const QPixmap& shown) {
+void ShownPicture::Remember(const std::string& fileName, const TGraphic& graphic, const ShownGraphic& shown) {
   image_ = QImage();
   bytes_.clear();
   fileName_ = fileName;
-  auto* jpeg = dynamic_cast<TJPEGImage*>(&graphic);
-  if (jpeg == nullptr || KindOfWallpaper(fileName) != WallpaperKind::Jpeg ||
-      jpeg->DecodedBitmap().GetPixelFormat() != TPixelFormat::pf24bit) {
-    return;
-  }
+  const auto* jpeg = dynamic_cast<const TJPEGImage*>(&graphic);
+  if (jpeg == nullptr || !shown.jpegColourPixels || KindOfWallpaper(fileName) != WallpaperKind::Jpeg) return;
   // A raster pixmap hands out its own image, without a copy.
-  QImage image = shown.toImage();
+  QImage image = shown.pixmap.toImage();
   if (image.format() != QImage::Format_RGB32) return;
   image_ = std::move(image);
   bytes_ = jpeg->Data().Bytes;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/graphic_pixmap.h"
 #include "toolkit/pixel_rows.h"
 
 namespace lumora {
@@ -22,7 +23,7 @@ class ShownPicture {
   // What the preview now shows (shown, made from graphic, loaded from fileName) is kept when it is exactly
   // the picture the wallpaper would get: a colour JPEG file's whole picture, turned upright, in 32-bit
   // pixels. Anything else (a bitmap shown through a JPEG copy, a gray or 8-bit picture) leaves nothing kept.
-  void Remember(const std::string& fileName, TGraphic& graphic, const QPixmap& shown);
+  void Remember(const std::string& fileName, const TGraphic& graphic, const ShownGraphic& shown);
   // The kept pixels when fileName is the file they came from and holds the same bytes as then (it is read
   // again to compare: a few milliseconds, against a decode of tens); none otherwise. They stay valid until
   // the next Remember.

@@ -6,6 +6,7 @@
 #endif
 
 #include <exception>
+#include <functional>
 #include <future>
 #include <optional>
 
@@ -46,7 +47,9 @@ bool WallpaperSetter::SetFrom(const std::string& path, const std::string& bmpFil
     SayMissing(path);
     return false;
   }
-  if (KindOfWallpaper(path) == WallpaperKind::Jpeg) return SetFromJpeg(path, bmpFile);
+  const WallpaperKind kind = KindOfWallpaper(path);
+  if (kind == WallpaperKind::Jpeg) return SetFromJpeg(path, bmpFile);
+  if (kind == WallpaperKind::Bitmap && !SameFile(path, bmpFile)) return SetFromBitmap(path, bmpFile);
   return Prepare(path, bmpFile) && Apply(bmpFile);
 }
 
@@ -55,22 +58,44 @@ bool WallpaperSetter::SetFromJpeg(const std::string& source, const std::string& 
   {
     // Freed before Applied, which hands the memory back to the system.
     const std::unique_ptr<TBitmap> picture = DecodeWallpaperJpeg(source);
-    taken = ShowWhileWriting(RowsOf(*picture), bmpFile);
+    taken = SetFromPixelsUnapplied(RowsOf(*picture), bmpFile);
+  }
+  return Applied(taken);
+}
+
+bool WallpaperSetter::SetFromBitmap(const std::string& source, const std::string& bmpFile) {
+  bool taken = false;
+  {
+    // The file goes over byte for byte; the desktop's pixels come from the same bytes, read once.
+    const std::string contents = ReadFileText(source);
+    TBitmap picture;
+    taken = ShowWhileWriting(
+        bmpFile, [&contents, &bmpFile] { WriteFileAtomically(bmpFile, contents); },
+        [&contents, &picture]() -> std::optional<PixelRows> {
+          if (!ReadBitmapBytes(contents, picture)) return std::nullopt;
+          return RowsOf(picture);
+        });
   }
   return Applied(taken);
 }
 
 bool WallpaperSetter::SetFromPixels(const PixelRows& picture, const std::string& bmpFile) {
-  return Applied(ShowWhileWriting(picture, bmpFile));
+  return Applied(SetFromPixelsUnapplied(picture, bmpFile));
 }
 
-bool WallpaperSetter::ShowWhileWriting(const PixelRows& picture, const std::string& bmpFile) {
+bool WallpaperSetter::SetFromPixelsUnapplied(const PixelRows& picture, const std::string& bmpFile) {
+  return ShowWhileWriting(
+      bmpFile, [&picture, &bmpFile] { WriteBmp(picture, bmpFile); },
+      [&picture] { return std::optional(picture); });
+}
+
+bool WallpaperSetter::ShowWhileWriting(const std::string& bmpFile, const std::function<void()>& write,
+                                       const std::function<std::optional<PixelRows>()>& readyPixels) {
   const RetiredFile retired(bmpFile);
   // Writing the file (most of it the wait for the disk) overlaps the desktop's work on the pixels; the
   // desktop shows them only once the file is complete, so a failed write leaves both as they were. The
-  // future's destructor waits for the writing, which reads the pixels, even when the desktop raises.
-  std::future<void> writing =
-      std::async(std::launch::async, [&picture, &bmpFile] { WriteBmp(picture, bmpFile); });
+  // future's destructor waits for the writing, which may read the pixels, even when the desktop raises.
+  std::future<void> writing = std::async(std::launch::async, write);
   std::exception_ptr failure;
   bool waited = false;
   auto fileWritten = [&]() {
@@ -84,7 +109,10 @@ bool WallpaperSetter::ShowWhileWriting(const PixelRows& picture, const std::stri
     }
     return failure == nullptr;
   };
-  const bool taken = desktop_.SetWallpaperWhileWritten(bmpFile, picture, fileWritten);
+  const std::optional<PixelRows> picture = readyPixels();
+  // Pixels that could not be had leave the desktop to read the file itself, once it is written.
+  const bool taken = picture ? desktop_.SetWallpaperWhileWritten(bmpFile, *picture, fileWritten)
+                             : fileWritten() && desktop_.SetWallpaper(bmpFile, nullptr);
   if (!fileWritten()) std::rethrow_exception(failure);
   return taken;
 }

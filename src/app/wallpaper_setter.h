@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/desktop_wallpaper.h"
@@ -35,8 +37,14 @@ class WallpaperSetter {
  private:
   // SetFrom for a JPEG file: decoded, then written to bmpFile while the desktop readies its pixels.
   bool SetFromJpeg(const std::string& source, const std::string& bmpFile);
-  // picture to bmpFile on a second thread while the desktop readies it; true when the desktop took it.
-  bool ShowWhileWriting(const PixelRows& picture, const std::string& bmpFile);
+  // SetFrom for a bitmap file other than bmpFile: copied to it while the desktop readies its pixels.
+  bool SetFromBitmap(const std::string& source, const std::string& bmpFile);
+  // SetFromPixels without what follows every hand-over (Applied).
+  bool SetFromPixelsUnapplied(const PixelRows& picture, const std::string& bmpFile);
+  // Runs write (which fills bmpFile) on a second thread while the desktop readies the pixels readyPixels
+  // gives; true when the desktop took the file. Without pixels the desktop is handed the written file.
+  bool ShowWhileWriting(const std::string& bmpFile, const std::function<void()>& write,
+                        const std::function<std::optional<PixelRows>()>& readyPixels);
   static void WriteBmp(const PixelRows& picture, const std::string& target);
   // What follows every hand-over to the desktop, whatever it made of it.
   bool Applied(bool taken);

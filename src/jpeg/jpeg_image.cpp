@@ -4,6 +4,7 @@
 #include <jerror.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -138,6 +139,18 @@ void ReadRows(Decoder& decoder, TBitmap& bitmap) {
         }
       },
       &transfer);
+}
+
+// Reads the header and sets up decoding as every decode of ours does: full size, float DCT (whose results
+// the wallpaper files have always had), smoothed blocks for progressive files that end early.
+void ReadHeaderForDecoding(Decoder& decoder) {
+  jpeg_decompress_struct& info = decoder.Info();
+  decoder.Run([](void* i) { jpeg_read_header(static_cast<jpeg_decompress_struct*>(i), TRUE); }, &info);
+  info.scale_num = 1;
+  info.scale_denom = 1;
+  info.do_block_smoothing = TRUE;
+  info.dct_method = JDCT_FLOAT;
+  info.buffered_image = FALSE;
 }
 
 struct RowSupply {
@@ -405,12 +418,7 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
   throttle_ = ProgressThrottle{};
   jpeg_decompress_struct& info = decoder.Info();
 
-  decoder.Run([](void* i) { jpeg_read_header(static_cast<jpeg_decompress_struct*>(i), TRUE); }, &info);
-  info.scale_num = 1;
-  info.scale_denom = 1;
-  info.do_block_smoothing = TRUE;
-  info.dct_method = JDCT_FLOAT;
-  info.buffered_image = FALSE;
+  ReadHeaderForDecoding(decoder);
   const bool gray = info.out_color_space == JCS_GRAYSCALE;
   // Anything but gray is asked for as blue-green-red, the bitmap's own order; colour spaces the codec
   // cannot turn into that (CMYK) fail in jpeg_start_decompress.
@@ -468,6 +476,73 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
   Progress(TProgressStage::psEnding, failure ? 0 : 100, PaletteModified, TRect{});
   if (PaletteModified) Changed();
   if (failure) std::rethrow_exception(failure);
+}
+
+bool TJPEGImage::DecodeScreenRows(const TScreenRowTarget& target) {
+  if (!data_->HasBytes() || outputBits_ != 24) return false;
+  const std::shared_ptr<TJPEGData> data = data_;
+  Decoder decoder(data->Bytes.data(), data->Bytes.size());
+  jpeg_decompress_struct& info = decoder.Info();
+  ReadHeaderForDecoding(decoder);
+  // Only what DecodedBitmap turns into blue-green-red pixels; the rest (gray, CMYK) takes that way.
+  if (info.num_components != 3 || (info.jpeg_color_space != JCS_YCbCr && info.jpeg_color_space != JCS_RGB)) {
+    return false;
+  }
+  // The same pixels as blue-green-red output, each with a fourth byte of 0xFF, as one word in memory.
+  info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+  decoder.Run([](void* i) { jpeg_calc_output_dimensions(static_cast<jpeg_decompress_struct*>(i)); }, &info);
+  const std::size_t rowBytes = std::size_t{info.output_width} * 4;
+  if (info.output_width > INT_MAX || info.output_height > INT_MAX ||
+      (info.output_height != 0 && rowBytes > TBitmap::kMaxPixelBytes / info.output_height)) {
+    throw EOutOfResources("JPEG image of " + std::to_string(info.output_width) + " x " +
+                          std::to_string(info.output_height) + " pixels is too large");
+  }
+  decoder.LimitMemory(rowBytes * info.output_height);
+  decoder.Run([](void* i) { jpeg_start_decompress(static_cast<jpeg_decompress_struct*>(i)); }, &info);
+  target.Start(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
+
+  struct Transfer {
+    jpeg_decompress_struct* info;
+    const TScreenRowTarget* target;
+    std::exception_ptr failure;
+  } transfer{&info, &target, nullptr};
+  decoder.Run(
+      [](void* arg) {
+        auto* t = static_cast<Transfer*>(arg);
+        jpeg_decompress_struct* codec = t->info;
+        constexpr unsigned kMaxRows = 16;
+        JSAMPROW rows[kMaxRows];
+        while (codec->output_scanline < codec->output_height) {
+          const unsigned first = codec->output_scanline;
+          // Never past the end of the band the caller is filling.
+          constexpr auto kBand = static_cast<unsigned>(kScreenBandRows);
+          const unsigned bandEnd = std::min(codec->output_height, (first / kBand + 1) * kBand);
+          const unsigned count = std::min(
+              {static_cast<unsigned>(std::max(codec->rec_outbuf_height, 1)), kMaxRows, bandEnd - first});
+          // The caller's functions may throw; nothing here may unwind through the codec.
+          try {
+            for (unsigned i = 0; i < count; ++i) rows[i] = t->target->RowAt(static_cast<int>(first + i));
+          } catch (...) {
+            t->failure = std::current_exception();
+            return;
+          }
+          if (jpeg_read_scanlines(codec, rows, count) == 0) break;
+          if (codec->output_scanline == bandEnd || codec->output_scanline == codec->output_height) {
+            const unsigned bandStart = (codec->output_scanline - 1) / kBand * kBand;
+            try {
+              t->target->Done(static_cast<int>(bandStart),
+                              static_cast<int>(codec->output_scanline - bandStart));
+            } catch (...) {
+              t->failure = std::current_exception();
+              return;
+            }
+          }
+        }
+      },
+      &transfer);
+  if (transfer.failure) std::rethrow_exception(transfer.failure);
+  decoder.Run([](void* i) { jpeg_finish_decompress(static_cast<jpeg_decompress_struct*>(i)); }, &info);
+  return true;
 }
 
 void TJPEGImage::EnsureJpegData() {

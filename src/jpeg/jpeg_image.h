@@ -54,6 +54,17 @@ struct TJPEGData {
   bool HasBytes() const { return !Bytes.empty(); }
 };
 
+// Where TJPEGImage::DecodeScreenRows puts a picture. Start is told the stored picture's size before any
+// row comes; RowAt(y) gives the place for row y, width × 4 bytes, asked once for each row, top to bottom;
+// Done(first, count) follows each band of kScreenBandRows rows (aligned; the last one may be shorter), whose
+// rows the caller may then move elsewhere. Any of them may throw, which ends the decode.
+inline constexpr int kScreenBandRows = 64;
+struct TScreenRowTarget {
+  std::function<void(int width, int height)> Start;
+  std::function<std::uint8_t*(int row)> RowAt;
+  std::function<void(int firstRow, int rowCount)> Done;
+};
+
 // A JPEG picture: keeps the file bytes, decodes them into a bitmap on first use and keeps that bitmap;
 // encodes a bitmap assigned to it when it is saved.
 class TJPEGImage : public TGraphic {
@@ -90,6 +101,12 @@ class TJPEGImage : public TGraphic {
   // OnProgress leaves a partly decoded bitmap here; codec errors propagate but the bitmap stays, and
   // neither is decoded again until the image is loaded anew.
   const TBitmap& DecodedBitmap();
+
+  // For showing a colour picture on a screen: decodes it as DecodedBitmap would, but into 32-bit words
+  // 0xFFRRGGBB in the machine's byte order (the same colour values) that go straight to target; nothing is
+  // kept, and OnProgress hears nothing. False, having decoded nothing, for a gray or CMYK picture or with
+  // 8-bit output set: those go through DecodedBitmap. Raises the codec's errors as DecodedBitmap does.
+  bool DecodeScreenRows(const TScreenRowTarget& target);
 
   // The picture's palette; before decoding, the one set, or on a palette screen a halftone palette for
   // 24-bit output; null when there is none.

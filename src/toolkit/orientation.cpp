@@ -121,4 +121,15 @@ void CopyUpright32(const TBitmap& bitmap, int orientation, std::uint8_t* dest, s
                    TileSide(orientation, width), TileSide(orientation, height));
 }
 
+void PlaceUpright32(const std::uint8_t* band, std::ptrdiff_t bandStride, int firstRow, int rowCount,
+                    int width, int height, int orientation, std::uint8_t* dest, std::ptrdiff_t destStride) {
+  if (orientation < eoNormal || orientation > eoRotate270) orientation = eoNormal;
+  Placement place = orientation == eoNormal ? Placement{0, 4, destStride}
+                                            : PlacementFor(orientation, width, height, destStride, 4);
+  // The band's first row is the stored picture's row firstRow.
+  place.origin += firstRow * place.stepY;
+  CopyTurned<4, 4>(band, bandStride, width, rowCount, dest, place, TileSide(orientation, width),
+                   TileSide(orientation, rowCount));
+}
+
 }  // namespace lumora

@@ -32,4 +32,11 @@ void ApplyOrientation(TBitmap& bitmap, int orientation);
 // reached in the one pass that turns it. The buffer holds the turned size. Other formats write nothing.
 void CopyUpright32(const TBitmap& bitmap, int orientation, std::uint8_t* dest, std::ptrdiff_t destStride);
 
+// Places rows firstRow .. firstRow + rowCount - 1 of a stored picture of 32-bit pixels (width × height in
+// all, rows bandStride bytes apart from band on) where they belong once the picture is turned the right
+// way up, as CopyUpright32 would put them; the destination holds the turned size. Bands that together
+// cover the stored rows fill the whole destination.
+void PlaceUpright32(const std::uint8_t* band, std::ptrdiff_t bandStride, int firstRow, int rowCount,
+                    int width, int height, int orientation, std::uint8_t* dest, std::ptrdiff_t destStride);
+
 }  // namespace lumora

@@ -97,22 +97,27 @@ ByteSink SinkOf(int fd) {
   return [fd](std::string_view bytes) { return WriteAll(fd, bytes); };
 }
 
-// SinkOf for a file that is flushed to the disk before it is used. Large blocks are handed to the disk as
-// they are written, so the final fsync waits for little more than the last of them (a 25 MB wallpaper's
-// fsync drops from about 10 ms to under 1 ms here). Initiating the write-back promises nothing; the fsync
-// still does.
+// SinkOf for a file that is flushed to the disk before it is used. Large contents are handed to the disk a
+// megabyte at a time as they are written, so the final fsync waits for little more than the last of them (a
+// 25 MB wallpaper's fsync drops from about 10 ms to under 1 ms here). Starting the write-back promises
+// nothing; the fsync still does.
 ByteSink FlushedSinkOf(int fd) {
-  return [fd, offset = off_t{0}](std::string_view bytes) mutable {
-    const int error = WriteAll(fd, bytes);
 #if defined(__linux__)
-    constexpr std::size_t kLargeBlock = std::size_t{1} << 18;
-    if (error == 0 && bytes.size() >= kLargeBlock) {
-      ::sync_file_range(fd, offset, static_cast<off_t>(bytes.size()), SYNC_FILE_RANGE_WRITE);
+  return [fd, offset = off_t{0}](std::string_view bytes) mutable {
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    while (!bytes.empty()) {
+      const std::string_view piece = bytes.substr(0, kPiece);
+      if (const int error = WriteAll(fd, piece); error != 0) return error;
+      if (piece.size() == kPiece)
+        ::sync_file_range(fd, offset, static_cast<off_t>(kPiece), SYNC_FILE_RANGE_WRITE);
+      offset += static_cast<off_t>(piece.size());
+      bytes.remove_prefix(piece.size());
     }
-#endif
-    offset += static_cast<off_t>(bytes.size());
-    return error;
+    return 0;
   };
+#else
+  return SinkOf(fd);
+#endif
 }
 
 }  // namespace

@@ -81,7 +81,9 @@ TEST_F(WallpaperSetting, APortraitPhotoStandsUprightOnTheWallpaperAndInThePrevie
   for (int y = 0; y < 37; ++y) {
     for (int x = 0; x < 23; ++x) {
       const std::uint8_t* bgr = written.ScanLine(y) + x * 3;
-      ASSERT_EQ(shown.pixel(x, y), qRgb(bgr[2], bgr[1], bgr[0])) << x << "," << y;
+      // The stored word itself, its unused byte included (QImage::pixel would fill that in).
+      ASSERT_EQ(reinterpret_cast<const QRgb*>(shown.constScanLine(y))[x], qRgb(bgr[2], bgr[1], bgr[0]))
+          << x << "," << y;
     }
   }
 }
@@ -126,14 +128,26 @@ TEST_F(WallpaperSetting, BitmapsAreCopiedUnchangedAndTheWallpaperFileItselfIsApp
   SetAsWallpaper(dir_ / "Tiles.BMP");
   EXPECT_EQ(BmpFile(), "not decoded, only copied");
   EXPECT_FALSE(desktop_->withPicture.back());
+  // A real bitmap, in a form this program would not write (8 bits, a short palette): copied as it is, and
+  // its pixels handed over along with it.
+  TBitmap indexed;
+  indexed.Clear(TPixelFormat::pf8bit);
+  indexed.SetPalette({{10, 20, 30, 0}, {200, 100, 50, 0}});
+  indexed.SetSize(9, 5);
+  indexed.ScanLine(2)[4] = 1;
+  indexed.SaveToFile(dir_ / "Dots.bmp");
+  SetAsWallpaper(dir_ / "Dots.bmp");
+  EXPECT_EQ(BmpFile(), ReadWholeFile(dir_ / "Dots.bmp"));
+  EXPECT_TRUE(desktop_->withPicture.back());
 
   WriteWholeFile(form_->BmpFile, "the wallpaper file");
   fs::create_symlink(form_->BmpFile, dir_ / "link.bmp");
   SetAsWallpaper(dir_ / "link.bmp");
   SetAsWallpaper(form_->BmpFile);
   EXPECT_EQ(BmpFile(), "the wallpaper file");
-  EXPECT_EQ(desktop_->wallpapers, std::vector<std::string>({"not decoded, only copied", "the wallpaper file",
-                                                            "the wallpaper file"}));
+  EXPECT_EQ(desktop_->wallpapers,
+            std::vector<std::string>({"not decoded, only copied", ReadWholeFile(dir_ / "Dots.bmp"),
+                                      "the wallpaper file", "the wallpaper file"}));
   EXPECT_TRUE(messages_.Requests().empty());
 }
 

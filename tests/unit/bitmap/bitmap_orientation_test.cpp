@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "toolkit/orientation.h"
@@ -86,7 +87,8 @@ TEST(BitmapOrientation, OtherValuesChangeNothingAndSharedPixelsStayPut) {
   EXPECT_EQ(Values(original), kTurned[1]);
 }
 
-// The display copy must show what the wallpaper's turn shows, across tile edges and odd sizes too.
+// The display copy must show what the wallpaper's turn shows, across tile edges and odd sizes too, whether
+// turned whole or a band of rows at a time as they come from the decoder.
 TEST(BitmapOrientation, TheThirtyTwoBitCopyMatchesTheTurnedBitmap) {
   TBitmap original;
   original.Clear(TPixelFormat::pf24bit);
@@ -110,6 +112,21 @@ TEST(BitmapOrientation, TheThirtyTwoBitCopyMatchesTheTurnedBitmap) {
             << x << "," << y;
       }
     }
+    // Bands of stored 32-bit rows (64 and 6 of them), each put in its turned place, make the same picture.
+    std::vector<std::uint32_t> stored;
+    for (int y = 0; y < 70; ++y) {
+      for (int x = 0; x < 131; ++x) {
+        const std::uint8_t* bgr = original.ScanLine(y) + x * 3;
+        stored.push_back(0xFF000000u | std::uint32_t{bgr[2]} << 16 | std::uint32_t{bgr[1]} << 8 | bgr[0]);
+      }
+    }
+    std::vector<std::uint32_t> placed(words.size(), 0);
+    for (const auto& [first, count] : {std::pair(0, 64), std::pair(64, 6)}) {
+      PlaceUpright32(reinterpret_cast<const std::uint8_t*>(&stored[static_cast<std::size_t>(first) * 131]),
+                     131 * 4, first, count, 131, 70, orientation,
+                     reinterpret_cast<std::uint8_t*>(placed.data()), stride);
+    }
+    EXPECT_TRUE(placed == words);
   }
 }
 
