@@ -72,6 +72,8 @@ bool WallpaperSetter::SetFromBitmap(const std::string& source, const std::string
     taken = ShowWhileWriting(
         bmpFile, [&contents, &bmpFile] { WriteFileAtomically(bmpFile, contents); },
         [&contents, &picture]() -> std::optional<PixelRows> {
+          // The usual 24-bit file is shown from its own bytes; other forms are read into a bitmap first.
+          if (std::optional<PixelRows> rows = RowsInBmpBytes(contents)) return rows;
           if (!ReadBitmapBytes(contents, picture)) return std::nullopt;
           return RowsOf(picture);
         });

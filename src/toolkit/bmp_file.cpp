@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "toolkit/bitmap.h"
+#include "toolkit/bytes_input.h"
 #include "toolkit/exceptions.h"
 #include "toolkit/pixel_rows.h"
 
@@ -599,6 +600,30 @@ PixelRows RowsOf(const TBitmap& bitmap) {
           bitmap.GetHeight(),
           indexed ? PixelRows::Layout::Indexed8 : PixelRows::Layout::Bgr24,
           indexed ? &bitmap.GetPalette() : nullptr};
+}
+
+std::optional<PixelRows> RowsInBmpBytes(std::string_view bytes) {
+  BytesInput buffer(bytes);
+  std::istream stream(&buffer);
+  BmpInput in(stream);
+  BmpLayout layout;
+  try {
+    layout = ReadHeaders(in);
+  } catch (const EInvalidGraphic&) {
+    return std::nullopt;
+  }
+  if (layout.bits != 24 || layout.compression != kBiRgb || layout.pixelOffset < in.Position())
+    return std::nullopt;
+  const std::uint64_t rowBytes = layout.RowBytes();
+  const auto height = static_cast<std::uint64_t>(layout.height);
+  if (rowBytes * height > TBitmap::kMaxPixelBytes || layout.pixelOffset + rowBytes * height > bytes.size()) {
+    return std::nullopt;
+  }
+  const auto* pixels = reinterpret_cast<const std::uint8_t*>(bytes.data()) + layout.pixelOffset;
+  const auto stride = static_cast<std::ptrdiff_t>(rowBytes);
+  if (layout.topDown) return PixelRows{pixels, stride, layout.width, layout.height, PixelRows::Layout::Bgr24};
+  return PixelRows{pixels + (layout.height - 1) * stride, -stride, layout.width, layout.height,
+                   PixelRows::Layout::Bgr24};
 }
 
 void SaveBmpRows(const PixelRows& rows, std::ostream& stream) {

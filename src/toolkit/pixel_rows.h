@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <optional>
+#include <string_view>
 
 #include "toolkit/bitmap.h"
 
@@ -32,6 +34,11 @@ struct PixelRows {
 
 // The bitmap's own rows (pf8bit or pf24bit); empty for an empty bitmap.
 PixelRows RowsOf(const TBitmap& bitmap);
+
+// The rows of a BMP file's bytes that hold uncompressed 24-bit pixels, where they lie in those bytes (a
+// bottom-up file gives a negative stride): a picture to show without copying or converting it. None for a
+// bitmap of any other form, and for bytes that are no whole bitmap.
+std::optional<PixelRows> RowsInBmpBytes(std::string_view bytes);
 
 // Writes rows as a BMP file, in the form TBitmap::SaveToStream writes: 8-bit with the palette for indexed
 // rows, 24-bit otherwise (the same bytes for Xrgb32 rows as for the Bgr24 rows of the same picture).

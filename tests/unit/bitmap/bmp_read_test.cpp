@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <optional>
 #include <sstream>
 #include <streambuf>
 
 #include "toolkit/exceptions.h"
+#include "toolkit/pixel_rows.h"
 #include "unit/bitmap/bmp_test_support.h"
 
 namespace lumora {
@@ -55,6 +58,30 @@ TEST(BmpRead, TopDownAndBottomUpFilesGiveTheSamePicture) {
   EXPECT_EQ(
       Indexes(Loaded(BmpFields().Size(3, -2).Bits(8).Palette(Greys(4)).Pixels(Le({0, 1, 2, 0, 3, 2, 1, 0})))),
       "0 1 2/3 2 1");
+}
+
+// The wallpaper shows a 24-bit file straight from its bytes: the rows found in them are the reader's rows,
+// whatever the row order, padding and gap before the pixels; other forms and short files give none.
+TEST(BmpRead, TwentyFourBitRowsFoundInTheBytesAreTheReadersRows) {
+  const std::string rows =
+      Le({1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0});
+  for (const std::string& file :
+       {BmpFields().Size(3, 2).Pixels(rows).File(), BmpFields().Size(3, -2).Pixels(rows).File(),
+        BmpFields().Size(3, 2).PixelOffset(60).Pixels(std::string(6, '\0') + rows).File(),
+        BmpFields().HeaderSize(124).Size(3, 2).Pixels(rows).File()}) {
+    TBitmap read;
+    bmptest::Load(read, file);
+    const std::optional<PixelRows> found = RowsInBmpBytes(file);
+    ASSERT_TRUE(found);
+    ASSERT_EQ(std::pair(found->width, found->height), std::pair(3, 2));
+    for (int y = 0; y < 2; ++y) EXPECT_EQ(0, std::memcmp(found->Row(y), read.ScanLine(y), 9)) << y;
+  }
+  const std::string whole = BmpFields().Size(3, 2).Pixels(rows).File();
+  EXPECT_FALSE(RowsInBmpBytes(whole.substr(0, whole.size() - 1)));
+  EXPECT_FALSE(
+      RowsInBmpBytes(BmpFields().Size(3, 2).Bits(8).Palette(Greys(4)).Pixels(std::string(8, '\1')).File()));
+  EXPECT_FALSE(RowsInBmpBytes(BmpFields().Size(3, 2).Bits(32).Pixels(std::string(24, '\1')).File()));
+  EXPECT_FALSE(RowsInBmpBytes("not a bitmap"));
 }
 
 // Each header version keeps BI_BITFIELDS masks somewhere else; each mask width scales to 0..255.
