@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/shown_picture.h"
 
+#include <cstdint>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "app/wallpaper_file.h"
 #include "jpeg/jpeg_image.h"
@@ -35,7 +37,7 @@ bool FileHolds(const std::string& fileName, const std::vector<std::uint8_t>& byt
 
 void ShownPicture::Remember(const std::string& fileName, const TGraphic& graphic, const ShownGraphic& shown) {
   image_ = QImage();
-  bytes_.clear();
+  file_.reset();
   fileName_ = fileName;
   const auto* jpeg = dynamic_cast<const TJPEGImage*>(&graphic);
   if (jpeg == nullptr || !shown.jpegColourPixels || KindOfWallpaper(fileName) != WallpaperKind::Jpeg) return;
@@ -43,11 +45,11 @@ void ShownPicture::Remember(const std::string& fileName, const TGraphic& graphic
   QImage image = shown.pixmap.toImage();
   if (image.format() != QImage::Format_RGB32) return;
   image_ = std::move(image);
-  bytes_ = jpeg->Data().Bytes;
+  file_ = jpeg->SharedData();
 }
 
 std::optional<PixelRows> ShownPicture::PixelsOf(const std::string& fileName) const {
-  if (image_.isNull() || fileName != fileName_ || !FileHolds(fileName, bytes_)) return std::nullopt;
+  if (image_.isNull() || fileName != fileName_ || !FileHolds(fileName, file_->Bytes)) return std::nullopt;
   return PixelRows{image_.constBits(), image_.bytesPerLine(),     image_.width(),
                    image_.height(),    PixelRows::Layout::Xrgb32, nullptr};
 }

@@ -3,10 +3,9 @@
 
 #include <QImage>
 #include <QPixmap>
-#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/graphic_pixmap.h"
 #include "toolkit/pixel_rows.h"
@@ -14,6 +13,7 @@
 namespace lumora {
 
 class TGraphic;
+struct TJPEGData;
 
 // The pixels the preview shows of a JPEG file, with the file's bytes they were decoded from. "设为墙纸" of
 // that same file, while it still holds those bytes, paints and writes them instead of decoding the file a
@@ -31,8 +31,8 @@ class ShownPicture {
 
  private:
   std::string fileName_;
-  std::vector<std::uint8_t> bytes_;
-  QImage image_;  // shares the preview's pixel memory
+  std::shared_ptr<const TJPEGData> file_;  // the bytes the pixels were decoded from
+  QImage image_;                           // shares the preview's pixel memory
 };
 
 }  // namespace lumora

@@ -125,6 +125,8 @@ class TJPEGImage : public TGraphic {
   void SetEncodeQuality(int quality) { encodeQuality_ = quality < 1 ? 1 : quality > 100 ? 100 : quality; }
 
   const TJPEGData& Data() const { return *data_; }
+  // The same record, to keep: a record never changes once filled (loading or encoding fills a new one).
+  std::shared_ptr<const TJPEGData> SharedData() const { return data_; }
   // The EXIF orientation of the file held (1 when there is none, see JpegExifOrientation). Width, height
   // and the decoded bitmap stay those of the stored pixels: whoever shows the picture turns it with
   // ApplyOrientation (toolkit/orientation.h).
