@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer harness: any bytes through the EXIF orientation reader, loading, decoding at both depths (with
-// and without a palette to map onto), turning the picture as its orientation says and, for small
-// pictures, encoding the result again.
+// and without a palette to map onto), or straight into screen rows turned a band at a time, turning the
+// picture as its orientation says and, for small pictures, encoding the result again.
 
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "jpeg/exif_orientation.h"
 #include "jpeg/jpeg_image.h"
@@ -30,6 +31,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto pixels =
         static_cast<std::uint64_t>(image.GetWidth()) * static_cast<std::uint64_t>(image.GetHeight());
     if (pixels > 1'000'000 && pixels <= lumora::TBitmap::kMaxPixelBytes) return 0;
+    if ((mode & 16) != 0) {
+      // The preview's way: rows handed out one at a time and placed turned in bands.
+      std::vector<std::uint8_t> band;
+      std::vector<std::uint8_t> upright;
+      int width = 0;
+      int height = 0;
+      const lumora::TScreenRowTarget target{
+          [&](int w, int h) {
+            width = w;
+            height = h;
+            band.assign(static_cast<std::size_t>(w) * 4 * lumora::kScreenBandRows, 0);
+            upright.assign(static_cast<std::size_t>(w) * 4 * static_cast<std::size_t>(h), 0);
+          },
+          [&](int row) {
+            return band.data() + static_cast<std::size_t>(row % lumora::kScreenBandRows) * width * 4;
+          },
+          [&](int first, int count) {
+            const bool swaps = orientation >= 5;
+            lumora::PlaceUpright32(band.data(), std::ptrdiff_t{width} * 4, first, count, width, height,
+                                   orientation, upright.data(), std::ptrdiff_t{swaps ? height : width} * 4);
+          }};
+      image.DecodeScreenRows(target);
+      return 0;
+    }
     lumora::TBitmap bitmap;
     bitmap.Assign(image);
     lumora::ApplyOrientation(bitmap, orientation);
