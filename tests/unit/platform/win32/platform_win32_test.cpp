@@ -13,6 +13,7 @@
 #include "platform/hot_keys.h"
 #include "platform/instance_mutex.h"
 #include "toolkit/bitmap.h"
+#include "toolkit/pixel_rows.h"
 
 namespace lumora::platform {
 namespace {
@@ -49,7 +50,8 @@ TEST(DesktopWallpaperWin32, SetsTheFileRecordsTheStylePairAndSetsTheRecordedFile
   desktop->WriteStyle(kStretchedPair);
   EXPECT_EQ(StyleOfPair(desktop->ReadStyle()), DisplayStyle::Stretched);
 
-  ASSERT_TRUE(desktop->SetWallpaper(bmp, &picture));
+  const PixelRows rows = RowsOf(picture);
+  ASSERT_TRUE(desktop->SetWallpaper(bmp, &rows));
   EXPECT_EQ(RecordedWallpaper(), bmp);
   // A new style shows the same file again rather than the system's default picture.
   ASSERT_TRUE(desktop->Reapply());
