@@ -3,9 +3,14 @@
 
 #include <QImage>
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <future>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,6 +40,68 @@ QPixmap PixmapOfBitmap(const TBitmap& bitmap) {
   return QPixmap::fromImage(rows);
 }
 
+// A second thread that runs one job at a time while its caller goes on; handing over the next job first waits
+// for the one before. One thread for all the bands of a picture: starting one per band would take the
+// process's memory lock for every stack, and the placing thread's page faults would queue behind it.
+class JobAhead {
+ public:
+  JobAhead() : thread_([this] { Run(); }) {}
+  ~JobAhead() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  JobAhead(const JobAhead&) = delete;
+  JobAhead& operator=(const JobAhead&) = delete;
+
+  void Hand(std::function<void()> job) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !job_ && !busy_; });
+    job_ = std::move(job);
+    changed_.notify_all();
+  }
+  // Waits until every job handed over has run.
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !job_ && !busy_; });
+  }
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      // Kept busy a moment before sleeping: a thread that sleeps between jobs is woken on its caller's core
+      // and takes turns with it there, while one still running is soon moved to a core of its own.
+      const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2);
+      while (!job_ && !stopping_ && std::chrono::steady_clock::now() < until) {
+        lock.unlock();
+        std::this_thread::yield();
+        lock.lock();
+      }
+      changed_.wait(lock, [this] { return job_ || stopping_; });
+      if (!job_) return;
+      const std::function<void()> job = std::move(job_);
+      job_ = nullptr;
+      busy_ = true;
+      lock.unlock();
+      job();
+      lock.lock();
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::function<void()> job_;
+  bool busy_ = false;
+  bool stopping_ = false;
+  std::thread thread_;  // last: started once everything it uses is ready
+};
+
 // A colour photo straight from the decoder into the screen's 32-bit layout, the right way up as its camera
 // noted: an upright photo's rows are decoded in place; a turned one's come a band at a time, each put in
 // its turned places on a second thread while the decoder fills the next band. No bitmap of the stored
@@ -51,7 +118,7 @@ QImage UprightColourImage(TJPEGImage& jpeg) {
   int width = 0;
   int height = 0;
   // Declared after the bands: leaving early still waits for the placing before they go.
-  std::future<void> placing;
+  std::optional<JobAhead> placing;
   const TScreenRowTarget target{
       [&](int storedWidth, int storedHeight) {
         width = storedWidth;
@@ -64,6 +131,7 @@ QImage UprightColourImage(TJPEGImage& jpeg) {
         bandStride = std::ptrdiff_t{width} * 4;
         if (orientation == eoNormal) return;
         for (auto& band : bands) band.resize(static_cast<std::size_t>(bandStride) * kScreenBandRows);
+        placing.emplace();
       },
       [&](int row) {
         return orientation == eoNormal ? pixels + row * pixelStride
@@ -71,16 +139,15 @@ QImage UprightColourImage(TJPEGImage& jpeg) {
       },
       [&](int firstRow, int rowCount) {
         if (orientation == eoNormal) return;
-        // The band about to be filled next must have been placed.
-        if (placing.valid()) placing.get();
-        placing = std::async(std::launch::async, [&, band = bands[filling].data(), firstRow, rowCount] {
+        // Handing over waits for the band before, the one about to be filled next.
+        placing->Hand([&, band = bands[filling].data(), firstRow, rowCount] {
           PlaceUpright32(band, bandStride, firstRow, rowCount, width, height, orientation, pixels,
                          pixelStride);
         });
         filling ^= 1;
       }};
   const bool decoded = jpeg.DecodeScreenRows(target);
-  if (placing.valid()) placing.get();
+  if (placing) placing->Wait();
   if (!decoded) return {};
   return upright;
 }
