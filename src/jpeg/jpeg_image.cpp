@@ -8,6 +8,8 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -108,12 +110,49 @@ void ColormapFromPalette(Decoder& decoder, const TPalette& palette) {
       &request);
 }
 
-struct RowTransfer {
-  jpeg_decompress_struct* info;
-  std::uint8_t* firstRow;
-  std::ptrdiff_t stride;
-  unsigned rowsPerCall;
+// Where the codec's output rows go: RowAt(y) for each row, asked in calls of at most rowsPerCall rows that
+// never cross a multiple of bandRows; BandDone(first, count) once each band is complete.
+struct RowPlaces {
+  std::function<std::uint8_t*(unsigned row)> RowAt;
+  std::function<void(unsigned first, unsigned count)> BandDone;
+  unsigned rowsPerCall = 1;
+  unsigned bandRows = UINT_MAX;
 };
+
+// Reads every output row into its place. The places' functions may throw; the exception is parked, the
+// codec left by the normal way and the exception raised afterwards, never unwound through the codec.
+void ReadRowsInto(Decoder& decoder, const RowPlaces& places) {
+  struct Transfer {
+    jpeg_decompress_struct* info;
+    const RowPlaces* places;
+    std::exception_ptr failure;
+  } transfer{&decoder.Info(), &places, nullptr};
+  decoder.Run(
+      [](void* arg) {
+        auto* t = static_cast<Transfer*>(arg);
+        jpeg_decompress_struct* codec = t->info;
+        const RowPlaces& places = *t->places;
+        constexpr unsigned kMaxRows = 16;
+        JSAMPROW rows[kMaxRows];
+        try {
+          while (codec->output_scanline < codec->output_height) {
+            const unsigned first = codec->output_scanline;
+            const unsigned bandStart = first - first % places.bandRows;
+            const auto bandEnd = static_cast<unsigned>(
+                std::min<std::uint64_t>(codec->output_height, std::uint64_t{bandStart} + places.bandRows));
+            const unsigned count = std::min({places.rowsPerCall, kMaxRows, bandEnd - first});
+            for (unsigned i = 0; i < count; ++i) rows[i] = places.RowAt(first + i);
+            if (jpeg_read_scanlines(codec, rows, count) == 0) break;
+            if (places.BandDone && codec->output_scanline == bandEnd)
+              places.BandDone(bandStart, bandEnd - bandStart);
+          }
+        } catch (...) {
+          t->failure = std::current_exception();
+        }
+      },
+      &transfer);
+  if (transfer.failure) std::rethrow_exception(transfer.failure);
+}
 
 void ReadRows(Decoder& decoder, TBitmap& bitmap) {
   jpeg_decompress_struct& info = decoder.Info();
@@ -122,23 +161,19 @@ void ReadRows(Decoder& decoder, TBitmap& bitmap) {
   // through its own strip buffer. Rows that do not lie evenly top-down are taken one at a time.
   const std::ptrdiff_t stride = bitmap.RowStride();
   const bool evenRows = stride > 0 && stride % 4 == 0;
-  RowTransfer transfer{&info, bitmap.ScanLine(0), stride,
-                       evenRows ? static_cast<unsigned>(std::max(info.rec_outbuf_height, 1)) : 1u};
-  decoder.Run(
-      [](void* arg) {
-        auto* t = static_cast<RowTransfer*>(arg);
-        jpeg_decompress_struct* codec = t->info;
-        constexpr unsigned kMaxRows = 16;
-        JSAMPROW rows[kMaxRows];
-        while (codec->output_scanline < codec->output_height) {
-          const unsigned count =
-              std::min({t->rowsPerCall, kMaxRows, codec->output_height - codec->output_scanline});
-          for (unsigned i = 0; i < count; ++i)
-            rows[i] = t->firstRow + t->stride * (codec->output_scanline + i);
-          if (jpeg_read_scanlines(codec, rows, count) == 0) break;
-        }
-      },
-      &transfer);
+  std::uint8_t* const firstRow = bitmap.ScanLine(0);
+  ReadRowsInto(decoder, {[firstRow, stride](unsigned row) { return firstRow + stride * row; }, nullptr,
+                         evenRows ? static_cast<unsigned>(std::max(info.rec_outbuf_height, 1)) : 1u});
+}
+
+// Refuses pictures whose rows, stride bytes each, would not fit a bitmap, before the codec allocates or
+// decodes anything for them.
+void RefuseOversized(const jpeg_decompress_struct& info, std::size_t stride) {
+  if (info.output_width > INT_MAX || info.output_height > INT_MAX ||
+      (info.output_height != 0 && stride > TBitmap::kMaxPixelBytes / info.output_height)) {
+    throw EOutOfResources("JPEG image of " + std::to_string(info.output_width) + " x " +
+                          std::to_string(info.output_height) + " pixels is too large");
+  }
 }
 
 // Reads the header and sets up decoding as every decode of ours does: full size, float DCT (whose results
@@ -452,10 +487,7 @@ void TJPEGImage::Decode(TBitmap& bitmap) {
     const TPixelFormat format = bitmap.GetPixelFormat();
     const std::size_t stride =
         TBitmap::StrideFor(static_cast<int>(std::min<JDIMENSION>(info.output_width, INT_MAX)), format);
-    if (info.output_height != 0 && stride > TBitmap::kMaxPixelBytes / info.output_height) {
-      throw EOutOfResources("JPEG image of " + std::to_string(info.output_width) + " x " +
-                            std::to_string(info.output_height) + " pixels is too large");
-    }
+    RefuseOversized(info, stride);
     if (info.output_components != (format == TPixelFormat::pf24bit ? 3 : 1)) {
       throw EJPEG("JPEG error #" + std::to_string(JERR_CONVERSION_NOTIMPL));
     }
@@ -492,55 +524,16 @@ bool TJPEGImage::DecodeScreenRows(const TScreenRowTarget& target) {
   info.out_color_space = std::endian::native == std::endian::little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
   decoder.Run([](void* i) { jpeg_calc_output_dimensions(static_cast<jpeg_decompress_struct*>(i)); }, &info);
   const std::size_t rowBytes = std::size_t{info.output_width} * 4;
-  if (info.output_width > INT_MAX || info.output_height > INT_MAX ||
-      (info.output_height != 0 && rowBytes > TBitmap::kMaxPixelBytes / info.output_height)) {
-    throw EOutOfResources("JPEG image of " + std::to_string(info.output_width) + " x " +
-                          std::to_string(info.output_height) + " pixels is too large");
-  }
+  RefuseOversized(info, rowBytes);
   decoder.LimitMemory(rowBytes * info.output_height);
   decoder.Run([](void* i) { jpeg_start_decompress(static_cast<jpeg_decompress_struct*>(i)); }, &info);
   target.Start(static_cast<int>(info.output_width), static_cast<int>(info.output_height));
-
-  struct Transfer {
-    jpeg_decompress_struct* info;
-    const TScreenRowTarget* target;
-    std::exception_ptr failure;
-  } transfer{&info, &target, nullptr};
-  decoder.Run(
-      [](void* arg) {
-        auto* t = static_cast<Transfer*>(arg);
-        jpeg_decompress_struct* codec = t->info;
-        constexpr unsigned kMaxRows = 16;
-        JSAMPROW rows[kMaxRows];
-        while (codec->output_scanline < codec->output_height) {
-          const unsigned first = codec->output_scanline;
-          // Never past the end of the band the caller is filling.
-          constexpr auto kBand = static_cast<unsigned>(kScreenBandRows);
-          const unsigned bandEnd = std::min(codec->output_height, (first / kBand + 1) * kBand);
-          const unsigned count = std::min(
-              {static_cast<unsigned>(std::max(codec->rec_outbuf_height, 1)), kMaxRows, bandEnd - first});
-          // The caller's functions may throw; nothing here may unwind through the codec.
-          try {
-            for (unsigned i = 0; i < count; ++i) rows[i] = t->target->RowAt(static_cast<int>(first + i));
-          } catch (...) {
-            t->failure = std::current_exception();
-            return;
-          }
-          if (jpeg_read_scanlines(codec, rows, count) == 0) break;
-          if (codec->output_scanline == bandEnd || codec->output_scanline == codec->output_height) {
-            const unsigned bandStart = (codec->output_scanline - 1) / kBand * kBand;
-            try {
-              t->target->Done(static_cast<int>(bandStart),
-                              static_cast<int>(codec->output_scanline - bandStart));
-            } catch (...) {
-              t->failure = std::current_exception();
-              return;
-            }
-          }
-        }
-      },
-      &transfer);
-  if (transfer.failure) std::rethrow_exception(transfer.failure);
+  ReadRowsInto(decoder, {[&target](unsigned row) { return target.RowAt(static_cast<int>(row)); },
+                         [&target](unsigned first, unsigned count) {
+                           target.Done(static_cast<int>(first), static_cast<int>(count));
+                         },
+                         static_cast<unsigned>(std::max(info.rec_outbuf_height, 1)),
+                         static_cast<unsigned>(kScreenBandRows)});
   decoder.Run([](void* i) { jpeg_finish_decompress(static_cast<jpeg_decompress_struct*>(i)); }, &info);
   return true;
 }
