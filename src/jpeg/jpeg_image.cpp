@@ -131,20 +131,20 @@ void ReadRowsInto(Decoder& decoder, const RowPlaces& places) {
       [](void* arg) {
         auto* t = static_cast<Transfer*>(arg);
         jpeg_decompress_struct* codec = t->info;
-        const RowPlaces& places = *t->places;
+        const RowPlaces& wanted = *t->places;
         constexpr unsigned kMaxRows = 16;
         JSAMPROW rows[kMaxRows];
         try {
           while (codec->output_scanline < codec->output_height) {
             const unsigned first = codec->output_scanline;
-            const unsigned bandStart = first - first % places.bandRows;
+            const unsigned bandStart = first - first % wanted.bandRows;
             const auto bandEnd = static_cast<unsigned>(
-                std::min<std::uint64_t>(codec->output_height, std::uint64_t{bandStart} + places.bandRows));
-            const unsigned count = std::min({places.rowsPerCall, kMaxRows, bandEnd - first});
-            for (unsigned i = 0; i < count; ++i) rows[i] = places.RowAt(first + i);
+                std::min<std::uint64_t>(codec->output_height, std::uint64_t{bandStart} + wanted.bandRows));
+            const unsigned count = std::min({wanted.rowsPerCall, kMaxRows, bandEnd - first});
+            for (unsigned i = 0; i < count; ++i) rows[i] = wanted.RowAt(first + i);
             if (jpeg_read_scanlines(codec, rows, count) == 0) break;
-            if (places.BandDone && codec->output_scanline == bandEnd)
-              places.BandDone(bandStart, bandEnd - bandStart);
+            if (wanted.BandDone && codec->output_scanline == bandEnd)
+              wanted.BandDone(bandStart, bandEnd - bandStart);
           }
         } catch (...) {
           t->failure = std::current_exception();
